@@ -1,0 +1,43 @@
+# One instrumented build for the test suite: AddressSanitizer and UndefinedBehaviorSanitizer.
+if(KELVO_SANITIZE)
+    set(KELVO_SANITIZER_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer
+                              -fno-sanitize-recover=undefined)
+    add_compile_options(${KELVO_SANITIZER_FLAGS})
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Environment every test runs with under the sanitizers.
+set(KELVO_TEST_ENVIRONMENT
+    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_odr_violation=0"
+    "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/cmake/lsan.supp:print_suppressions=0"
+    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+    "QT_QPA_PLATFORM=offscreen")
+
+# kelvo_add_gtest(<target> SOURCES ... LIBS ...): a GoogleTest executable registered with CTest.
+function(kelvo_add_gtest target)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
+    add_executable(${target} ${ARG_SOURCES})
+    target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+    gtest_discover_tests(${target}
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES ENVIRONMENT "${KELVO_TEST_ENVIRONMENT};${ARG_ENVIRONMENT}")
+endfunction()
+
+# kelvo_add_library(<target> [SHARED|STATIC] LIBS ...): a library from the folder's src/*.cpp
+# with its public headers in include/, and a test executable from tests/*_test.cpp if any.
+function(kelvo_add_library target)
+    cmake_parse_arguments(ARG "SHARED" "" "LIBS;PRIVATE_LIBS;TEST_LIBS" ${ARGN})
+    file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/*.cpp)
+    if(ARG_SHARED)
+        add_library(${target} SHARED ${sources})
+    else()
+        add_library(${target} STATIC ${sources})
+    endif()
+    target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/include
+                                         PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
+    target_link_libraries(${target} PUBLIC ${ARG_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
+    file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*_test.cpp)
+    if(KELVO_BUILD_TESTS AND tests)
+        kelvo_add_gtest(${target}_tests SOURCES ${tests} LIBS ${target} ${ARG_TEST_LIBS})
+    endif()
+endfunction()

@@ -1,0 +1,163 @@
+#include <cstdlib>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "exception/application.h"
+#include "exception/crypto.h"
+#include "exception/cryptoki.h"
+#include "exception/last_error.h"
+#include "exception/ssl.h"
+#include "exception/xml.h"
+
+using namespace kelvo::plugin;
+using crypto::exception::CryptoException;
+using crypto::exception::Message_;
+using exception::ApplicationException;
+using exception::CryptokiException;
+using ssl::exception::Module_;
+using ssl::exception::SslException;
+
+namespace {
+
+std::string env(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "<unset>";
+}
+
+const int kThrowLine = __LINE__ + 5;
+
+template <class E>
+E caught(const E& thrown) {
+    try {
+        BOOST_THROW_EXCEPTION(thrown);
+    } catch (const E& e) {
+        return e;
+    }
+    return thrown;
+}
+
+class ExceptionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::unsetenv("__ex_fileinfo");
+        ::unsetenv("__ex_string");
+    }
+};
+
+}  // namespace
+
+TEST(ErrorCategories, NamesMessagesAndUnknownCodes) {
+    EXPECT_STREQ(exception::applicationCategory().name(), "Application");
+    EXPECT_STREQ(crypto::exception::cryptoCategory().name(), "Crypto");
+    EXPECT_STREQ(xml::exception::xmlCategory().name(), "Xml");
+    EXPECT_STREQ(exception::cryptokiCategory().name(), "Cryptoki");
+    EXPECT_STREQ(ssl::exception::sslCategory().name(), "Ssl");
+
+    EXPECT_EQ(exception::applicationCategory().message(0), "Успешное выполнение операции");
+    EXPECT_EQ(exception::applicationCategory().message(20011), "unknown error");
+    EXPECT_EQ(crypto::exception::cryptoCategory().message(30043),
+              "Ошибка инициализации ресурсов токена");
+    EXPECT_EQ(xml::exception::xmlCategory().message(31013), "Ожидается namespace");
+    EXPECT_EQ(ssl::exception::sslCategory().message(50017), "Ошибка подписи CSR");
+    EXPECT_EQ(ssl::exception::sslCategory().message(50020), "unknown error");
+    EXPECT_EQ(exception::cryptokiCategory().message(40000), "unknown error");
+    EXPECT_EQ(exception::cryptokiCategory().message(40439),
+              exception::cryptokiCategory().message(49045));
+}
+
+TEST(ErrorCategories, TableSizesAndSpelledNames) {
+    EXPECT_EQ(exception::applicationCategory().codeTable().size(), 27u);
+    EXPECT_EQ(xml::exception::xmlCategory().codeTable().size(), 14u);
+    EXPECT_EQ(exception::cryptokiCategory().codeTable().size(), 112u);
+    EXPECT_EQ(ssl::exception::sslCategory().codeTable().size(), 26u);
+    const auto name = [](const exception::ErrorCategory& c, int code) {
+        return c.codeTable().at(code).name;
+    };
+    EXPECT_EQ(name(exception::applicationCategory(), 20012), "ResponceCorrupted");
+    EXPECT_EQ(name(crypto::exception::cryptoCategory(), 30037), "XmlCanonocalizationFailed");
+    EXPECT_EQ(name(crypto::exception::cryptoCategory(), 30051), "AttributeNameDublicate");
+    EXPECT_EQ(name(exception::cryptokiCategory(), 49000), "CkrVendorDefined");
+    EXPECT_EQ(name(ssl::exception::sslCategory(), 50019), "AddSignedAttrFailed");
+    EXPECT_EQ(crypto::exception::cryptoCategory().codeTable().count(30057), 0u);
+}
+
+TEST(CryptokiRule, ConversionAndToleratedValues) {
+    EXPECT_EQ(exception::toErrorCode(0xA0), 40160);
+    EXPECT_EQ(exception::toErrorCode(0x80000000ul), 49000);
+    EXPECT_EQ(exception::toErrorCode(0x80000005ul), 49005);
+    EXPECT_EQ(exception::toErrorCode(0x150), 40336);
+    EXPECT_EQ(exception::toErrorCode(0x80000030ul), 49048);
+    EXPECT_EQ(exception::cryptokiCategory().message(49048), "unknown error");
+    // Bits above 15 (other than the top one) do not change the code.
+    EXPECT_EQ(exception::toErrorCode(0x000100A0ul), 40160);
+
+    for (unsigned long tolerated : {0x0ul, 0x3ul, 0x5ul, 0x6ul, 0xB3ul, 0xE0ul, 0x191ul}) {
+        EXPECT_FALSE(exception::isCryptokiError(tolerated)) << tolerated;
+    }
+    EXPECT_TRUE(exception::isCryptokiError(0xA0));
+    EXPECT_TRUE(exception::isCryptokiError(0x80000000ul));
+    EXPECT_TRUE(exception::isCryptokiError(0x8000FFFFul));
+}
+
+TEST_F(ExceptionTest, ConstructionRewritesTheLastErrorRecord) {
+    ::setenv("__ex_string", "stale", 1);
+    ::setenv("__ex_custom", "stale", 1);
+    CryptokiException e(40160);
+    EXPECT_EQ(env("__ex_code"), "40160");
+    EXPECT_EQ(env("__ex_category"), "Cryptoki");
+    EXPECT_EQ(env("__ex_msg"), "Неверный PIN-код");
+    EXPECT_EQ(env("__ex_string"), "<unset>");
+    EXPECT_EQ(env("__ex_custom"), "<unset>");
+
+    ApplicationException negative(-5);
+    EXPECT_EQ(env("__ex_code"), "-5");
+    EXPECT_EQ(env("__ex_msg"), "unknown error");
+}
+
+TEST_F(ExceptionTest, WhatWithoutAttachmentsOrLocation) {
+    CryptokiException e(40164);
+    EXPECT_STREQ(e.what(), "40164 Cryptoki 'PIN-код заблокирован'");
+}
+
+TEST_F(ExceptionTest, WhatShowsAttachedTextAndThrowLocation) {
+    const auto e =
+        caught(CryptoException(crypto::exception::TokenInitializeFailed) << Message_("zolvex"));
+    const std::string expected = "30043 Crypto 'Ошибка инициализации ресурсов токена': zolvex\t(" +
+                                 std::string("exception_test.cpp:") + std::to_string(kThrowLine) +
+                                 ") caught";
+    EXPECT_EQ(e.what(), expected);
+}
+
+TEST_F(ExceptionTest, FileInfoComesBeforeTheAttachedString) {
+    SslException e(ssl::exception::SrCsrSignFailed);
+    e << Module_("queue text");
+    ::setenv("__ex_fileinfo", "file.xml", 1);
+    EXPECT_STREQ(e.what(), "50017 Ssl 'Ошибка подписи CSR': file.xml,queue text");
+}
+
+TEST_F(ExceptionTest, OlderExceptionDescribesTheNewestRecord) {
+    ApplicationException first(exception::Generic);
+    CryptokiException second(40224);
+    EXPECT_STREQ(first.what(), "40224 Cryptoki 'Токен отсутствует'");
+    EXPECT_STREQ(first.message(), "Токен отсутствует");
+    // The PKCS#11 and SSL messages come from their own code, not from the record.
+    EXPECT_STREQ(CryptokiException(40160).message(), "Неверный PIN-код");
+}
+
+TEST_F(ExceptionTest, XmlSignatureFailureTakesItsMessageFromTheAttachedText) {
+    CryptoException xml(crypto::exception::XmlSignatureFailed);
+    xml << Message_("bad reference");
+    EXPECT_STREQ(xml.message(), "bad reference");
+
+    CryptoException other(crypto::exception::ContainerNotFound);
+    other << Message_("ignored");
+    EXPECT_STREQ(other.message(), "Не найден контейнер");
+}
+
+TEST_F(ExceptionTest, BackslashPathsShowTheLastComponent) {
+    CryptokiException e(40160);
+    e << boost::throw_file("C:\\src\\libs\\icryptoki.cpp") << boost::throw_line(31)
+      << boost::throw_function("attribute");
+    EXPECT_STREQ(e.what(), "40160 Cryptoki 'Неверный PIN-код'\t(icryptoki.cpp:31) attribute");
+}
