@@ -1,0 +1,40 @@
+// The storage folder and its configuration file (softtoken.ini): which slots exist and what
+// each token reports about itself.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "pkcs11_gost.h"
+
+namespace softtoken {
+
+inline constexpr const char* kDefaultModel = "ZOLVEXToken GOST";
+inline constexpr const char* kConfigFileName = "softtoken.ini";
+
+struct SlotConfig {
+    CK_SLOT_ID id = 0;
+    std::string model = kDefaultModel;
+    std::string serial;
+    std::string manufacturer = "VOXA";
+    std::string description = "ZOLVEX virtual reader";
+    std::string soPin = "87654321";  // SO PIN of a token that was never initialised
+    CK_VERSION hardware{1, 0};
+    CK_VERSION firmware{1, 0};
+};
+
+struct Config {
+    std::vector<SlotConfig> slots;  // ordered by slot identifier, never empty
+    std::string faults;             // fault-injection rules, see FaultInjector
+};
+
+// ZOLVEX_SOFTTOKEN_DIR, else $XDG_DATA_HOME/zolvex-softtoken, else
+// ~/.local/share/zolvex-softtoken.
+std::filesystem::path storageDirectory();
+
+// Reads softtoken.ini from the folder; a missing file gives one default slot 0. Throws
+// std::runtime_error for a malformed file.
+Config loadConfig(const std::filesystem::path& directory);
+
+}  // namespace softtoken

@@ -1,0 +1,26 @@
+// GOST R 34.10 key pairs and signatures through the GOST engine.
+//
+// Signatures follow PKCS#11: the digest is read as a little-endian number and the result is
+// s then r, each big-endian and as long as the curve order.
+#pragma once
+
+#include "bytes.h"
+#include "gost_crypto.h"
+#include "paramsets.h"
+
+namespace softtoken {
+
+struct KeyPairMaterial {
+    Bytes publicValue;  // little-endian x || y, as inside a certificate's subjectPublicKey
+    Bytes privateDer;   // PKCS#8 encoding, kept inside the token only
+};
+
+KeyPairMaterial generateKeyPair(const GostCrypto& crypto, const ParamSet& paramSet);
+
+// Throws std::runtime_error when the key cannot be decoded or the engine fails.
+Bytes signDigest(const GostCrypto& crypto, const Bytes& privateDer, const Bytes& digest);
+
+bool verifyDigest(const GostCrypto& crypto, const ParamSet& paramSet, const Bytes& publicValue,
+                  const Bytes& digest, const Bytes& signature);
+
+}  // namespace softtoken
