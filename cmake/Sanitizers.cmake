@@ -15,14 +15,14 @@ set(KELVO_TEST_ENVIRONMENT
 
 # kelvo_add_gtest(<target> SOURCES ... LIBS ...): a GoogleTest executable registered with CTest.
 function(kelvo_add_gtest target)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENVIRONMENT;PROPERTIES" ${ARGN})
     add_executable(${target} ${ARG_SOURCES})
     target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
     # Runs through env(1) so that discovery and every test see the same environment
     # (discovered tests cannot carry a list-valued ENVIRONMENT property).
     set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR
         "env;${KELVO_TEST_ENVIRONMENT};${ARG_ENVIRONMENT}")
-    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60)
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES ${ARG_PROPERTIES})
 endfunction()
 
 # kelvo_add_library(<target> [SHARED|STATIC] LIBS ...): a library from the folder's src/*.cpp

@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 #include <boost/filesystem/operations.hpp>
 
+#include <QSettings>
+
 #include "platform/environment.h"
+#include "platform/os_version.h"
+#include "platform/process.h"
 #include "platform/program.h"
+#include "platform/registry.h"
 #include "platform/shared_library.h"
 
 using namespace kelvo::platform;
@@ -42,4 +47,37 @@ TEST(Program, LocationIsThisExecutable) {
     const auto location = programLocation();
     EXPECT_EQ(location.filename(), "kelvo_platform_tests");
     EXPECT_TRUE(boost::filesystem::exists(location));
+}
+
+TEST(OsVersion, KernelReleaseAsAWorkstation) {
+    const auto version = osVersion();
+    EXPECT_GT(version.major, 0u);
+    EXPECT_EQ(version.productType, 1u);
+}
+
+TEST(Registry, ChildGroupsOfTheVendorKeyFromSystemSettings) {
+    const auto folder = boost::filesystem::temp_directory_path() /
+                        boost::filesystem::unique_path("registry-%%%%%%");
+    QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope,
+                       QString::fromStdString(folder.string()));
+    const QString key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\VOXA CORP\\PKCS11\\";
+    EXPECT_TRUE(registry::childGroups(key, registry::View::Native64).isEmpty());
+    {
+        QSettings vendor(QSettings::NativeFormat, QSettings::SystemScope, "VOXA CORP", "PKCS11");
+        vendor.setValue("version", 1);  // a value is not a sub-key
+    }
+    EXPECT_TRUE(registry::childGroups(key, registry::View::Native32).isEmpty());
+    {
+        QSettings vendor(QSettings::NativeFormat, QSettings::SystemScope, "VOXA CORP", "PKCS11");
+        vendor.setValue("Drivers/path", "/opt/voxa");
+    }
+    EXPECT_EQ(registry::childGroups(key, registry::View::Native64), QStringList{"Drivers"});
+    EXPECT_TRUE(
+        registry::childGroups("HKEY_LOCAL_MACHINE\\SOFTWARE", registry::View::Native64).isEmpty());
+    boost::filesystem::remove_all(folder);
+}
+
+TEST(Process, PlainLaunchWaitsForTheScript) {
+    EXPECT_TRUE(process::run("/bin/true", 30000));
+    EXPECT_FALSE(process::run("/nonexistent/register_zolvex.sh", 30000));
 }

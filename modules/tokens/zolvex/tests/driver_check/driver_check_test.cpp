@@ -1,0 +1,187 @@
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPluginLoader>
+#include <QPushButton>
+#include <QSettings>
+#include <QTimer>
+#include <boost/filesystem.hpp>
+#include <boost/smart_ptr/make_shared.hpp>
+
+#include "module/itoken.h"
+#include "module/module.h"
+#include "platform/program.h"
+#include "shared/module_meta.h"
+
+// Drives the module's token() the way a host does: from a worker thread, while the GUI thread
+// answers the driver prompt by clicking one of its buttons.
+namespace fs = boost::filesystem;
+using namespace kelvo;
+
+namespace {
+
+const fs::path kHostDir = platform::programLocation().parent_path();
+const fs::path kMarker = kHostDir / "reject_zolvex.ini";
+const fs::path kInstaller = kHostDir / "register_zolvex.sh";
+
+struct PromptSeen {
+    QString title;
+    QString text;
+    Qt::TextFormat format = Qt::AutoText;
+    QMessageBox::Icon icon = QMessageBox::Information;
+    QString yesText;
+    QString noText;
+    bool yesIsDefault = false;
+    QString qss;
+    QSize iconSize;
+};
+
+class DriverCheck : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "driver_check_test";
+        static char* argv[] = {name, nullptr};
+        application_ = new QApplication(argc, argv);
+        application_->setQuitOnLastWindowClosed(false);
+    }
+    static void TearDownTestSuite() { delete application_; }
+
+    void SetUp() override {
+        settingsDir_ = fs::temp_directory_path() / fs::unique_path("zolvex-settings-%%%%%%");
+        fs::create_directories(settingsDir_);
+        QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope,
+                           QString::fromStdString(settingsDir_.string()));
+        fs::remove(kMarker);
+        fs::remove(kInstaller);
+        loader_.setFileName(QString::fromLocal8Bit(std::getenv("ZOLVEX_PLUGIN")));
+        module_ = static_cast<plugin::module::Module*>(loader_.instance());
+        ASSERT_NE(module_, nullptr) << loader_.errorString().toStdString();
+        meta_->name = "zolvex";
+        module_->init(&session_, meta_);
+    }
+    void TearDown() override {
+        delete module_;
+        fs::remove(kMarker);
+        fs::remove(kInstaller);
+        fs::remove_all(settingsDir_);
+    }
+
+    void registerDrivers() {
+        QSettings vendor(QSettings::NativeFormat, QSettings::SystemScope, "VOXA CORP", "PKCS11");
+        vendor.setValue("ZOLVEXToken/path", "/opt/voxa");
+    }
+
+    void writeInstaller(const std::string& body) {
+        std::ofstream(kInstaller.string()) << "#!/bin/sh\n" << body << "\n";
+        fs::permissions(kInstaller, fs::owner_all);
+    }
+
+    // Calls token() on a worker; every prompt that shows up is recorded and answered.
+    plugin::module::IToken* tokenAnswering(QMessageBox::StandardButton answer) {
+        std::atomic<bool> finished{false};
+        plugin::module::IToken* token = nullptr;
+        std::thread worker([&] {
+            token = module_->token();
+            finished = true;
+        });
+        QTimer clicker;
+        QObject::connect(&clicker, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                prompts_.push_back(describe(*box));
+                box->button(answer)->click();
+            }
+            if (finished) {
+                QApplication::quit();
+            }
+        });
+        clicker.start(5);
+        QApplication::exec();
+        worker.join();
+        return token;
+    }
+
+    static PromptSeen describe(QMessageBox& box) {
+        return {box.windowTitle(),
+                box.text(),
+                box.textFormat(),
+                box.icon(),
+                box.button(QMessageBox::Yes)->text(),
+                box.button(QMessageBox::No)->text(),
+                box.defaultButton() == static_cast<QPushButton*>(box.button(QMessageBox::Yes)),
+                box.property("qss").toString(),
+                box.windowIcon().availableSizes().value(0)};
+    }
+
+    static QApplication* application_;
+    fs::path settingsDir_;
+    QPluginLoader loader_;
+    plugin::module::Module* module_ = nullptr;
+    plugin::shared::FormatRecord core_{"core", "1.0", "kelvo.plugin", ""};
+    host::Session session_{&core_, nullptr, nullptr};
+    boost::shared_ptr<plugin::shared::ModuleMeta> meta_ =
+        boost::make_shared<plugin::shared::ModuleMeta>();
+    std::vector<PromptSeen> prompts_;
+};
+
+QApplication* DriverCheck::application_ = nullptr;
+
+}  // namespace
+
+TEST_F(DriverCheck, RegisteredDriversGiveTheTokenWithoutAPrompt) {
+    registerDrivers();
+    EXPECT_EQ(tokenAnswering(QMessageBox::No), module_->qt_metacast("plugin.IToken"));
+    EXPECT_TRUE(prompts_.empty());
+    EXPECT_FALSE(fs::exists(kMarker));
+}
+
+TEST_F(DriverCheck, PromptCarriesTheSpecifiedElements) {
+    {
+        QSettings vendor(QSettings::NativeFormat, QSettings::SystemScope, "VOXA CORP", "PKCS11");
+        vendor.setValue("version", "1");  // values alone are no drivers
+    }
+    EXPECT_EQ(tokenAnswering(QMessageBox::No), nullptr);
+    ASSERT_EQ(prompts_.size(), 1u);
+    const PromptSeen& prompt = prompts_.front();
+    EXPECT_EQ(prompt.title, QString("Внимание"));
+    EXPECT_EQ(prompt.text, QString("Отсутствуют драйверы ZOLVEX.<br>Произвести установку "
+                                   "драйверов?<br>[ требуются права администратора ]"));
+    EXPECT_EQ(prompt.format, Qt::RichText);
+    EXPECT_EQ(prompt.icon, QMessageBox::NoIcon);
+    EXPECT_EQ(prompt.yesText, QString("Да"));
+    EXPECT_EQ(prompt.noText, QString("Нет"));
+    EXPECT_TRUE(prompt.yesIsDefault);
+    EXPECT_EQ(prompt.qss, QString("dialog"));
+    EXPECT_EQ(prompt.iconSize, QSize(32, 32));
+}
+
+TEST_F(DriverCheck, RefusalIsRememberedBesideTheHostProgram) {
+    EXPECT_EQ(tokenAnswering(QMessageBox::No), nullptr);
+    ASSERT_TRUE(fs::exists(kMarker));
+    EXPECT_EQ(fs::file_size(kMarker), 0u);
+    EXPECT_EQ(tokenAnswering(QMessageBox::Yes), nullptr);
+    EXPECT_EQ(prompts_.size(), 1u);
+}
+
+TEST_F(DriverCheck, InstallerThatRegistersTheDriversGivesTheToken) {
+    const std::string conf = (settingsDir_ / "VOXA CORP" / "PKCS11.conf").string();
+    writeInstaller("mkdir -p \"$(dirname '" + conf +
+                   "')\" && printf '[ZOLVEXToken]\\npath=x\\n' > '" + conf + "'");
+    EXPECT_EQ(tokenAnswering(QMessageBox::Yes), module_->qt_metacast("plugin.IToken"));
+    EXPECT_EQ(prompts_.size(), 1u);
+    EXPECT_FALSE(fs::exists(kMarker));
+}
+
+TEST_F(DriverCheck, InstallerThatCannotStartAsksAgainNextTime) {
+    EXPECT_EQ(tokenAnswering(QMessageBox::Yes), nullptr);
+    EXPECT_FALSE(fs::exists(kMarker));
+    EXPECT_EQ(tokenAnswering(QMessageBox::No), nullptr);
+    EXPECT_EQ(prompts_.size(), 2u);
+}
