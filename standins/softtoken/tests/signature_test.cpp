@@ -1,0 +1,356 @@
+// Key pairs and signatures on the token, checked independently with OpenSSL.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "gost_verifier.h"
+#include "softtoken_fixture.h"
+
+namespace softtoken {
+namespace {
+
+struct ParamSetCase {
+    const char* name;
+    std::string der;
+    unsigned bits;
+};
+
+const std::string kStreebog256Oid = unhex("06082a85030701010202");
+const std::string kStreebog512Oid = unhex("06082a85030701010203");
+
+std::vector<ParamSetCase> allParamSets() {
+    return {
+        {"tc26-256-A", unhex("06092a8503070102010101"), 256},
+        {"tc26-256-B", unhex("06092a8503070102010102"), 256},
+        {"tc26-256-C", unhex("06092a8503070102010103"), 256},
+        {"tc26-256-D", unhex("06092a8503070102010104"), 256},
+        {"cryptopro-A", unhex("06072a850302022301"), 256},
+        {"cryptopro-B", unhex("06072a850302022302"), 256},
+        {"cryptopro-C", unhex("06072a850302022303"), 256},
+        {"cryptopro-XchA", unhex("06072a850302022400"), 256},
+        {"cryptopro-XchB", unhex("06072a850302022401"), 256},
+        {"tc26-512-A", unhex("06092a8503070102010201"), 512},
+        {"tc26-512-B", unhex("06092a8503070102010202"), 512},
+        {"tc26-512-C", unhex("06092a8503070102010203"), 512},
+    };
+}
+
+struct KeyPair {
+    CK_OBJECT_HANDLE publicKey = CK_INVALID_HANDLE;
+    CK_OBJECT_HANDLE privateKey = CK_INVALID_HANDLE;
+};
+
+// The templates the token module's request creator sends.
+struct KeyTemplates {
+    KeyTemplates(const std::string& id, const std::string& paramSet, unsigned bits)
+        : id(id),
+          paramSet(paramSet),
+          hash(bits == 512 ? kStreebog512Oid : kStreebog256Oid),
+          keyType(bits == 512 ? CKK_GOSTR3410_512 : CKK_GOSTR3410) {
+        privateTemplate = {
+            {CKA_ID, (void*)this->id.data(), this->id.size()},
+            {CKA_CLASS, &privateClass, sizeof privateClass},
+            {CKA_TOKEN, &yes, 1},
+            {CKA_PRIVATE, &yes, 1},
+            {CKA_UNWRAP, &yes, 1},
+            {CKA_SIGN, &yes, 1},
+            {CKA_KEY_TYPE, &keyType, sizeof keyType},
+            {CKA_GOSTR3410_PARAMS, (void*)this->paramSet.data(), this->paramSet.size()},
+            {CKA_GOSTR3411_PARAMS, (void*)hash.data(), hash.size()},
+            {CKA_DERIVE, &yes, 1},
+        };
+        publicTemplate = {
+            {CKA_ID, (void*)this->id.data(), this->id.size()},
+            {CKA_CLASS, &publicClass, sizeof publicClass},
+            {CKA_TOKEN, &yes, 1},
+            {CKA_WRAP, &yes, 1},
+            {CKA_PRIVATE, &no, 1},
+            {CKA_KEY_TYPE, &keyType, sizeof keyType},
+            {CKA_GOSTR3410_PARAMS, (void*)this->paramSet.data(), this->paramSet.size()},
+            {CKA_GOSTR3411_PARAMS, (void*)hash.data(), hash.size()},
+        };
+        mechanism = bits == 512 ? CKM_GOSTR3410_512_KEY_PAIR_GEN : CKM_GOSTR3410_KEY_PAIR_GEN;
+    }
+    KeyTemplates(const KeyTemplates&) = delete;
+
+    std::string id;
+    std::string paramSet;
+    std::string hash;
+    CK_KEY_TYPE keyType;
+    CK_OBJECT_CLASS privateClass = CKO_PRIVATE_KEY;
+    CK_OBJECT_CLASS publicClass = CKO_PUBLIC_KEY;
+    CK_BBOOL yes = CK_TRUE;
+    CK_BBOOL no = CK_FALSE;
+    CK_MECHANISM_TYPE mechanism;
+    std::vector<CK_ATTRIBUTE> privateTemplate;
+    std::vector<CK_ATTRIBUTE> publicTemplate;
+};
+
+class SignatureTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        provisionToken(library.functions());
+        ASSERT_EQ(library->C_Initialize(nullptr), CKR_OK);
+        session = std::make_unique<ScopedSession>(library.functions(), 0);
+        ASSERT_EQ(session->login(), CKR_OK);
+    }
+
+    CK_RV generate(KeyTemplates& templates, KeyPair& pair) {
+        CK_MECHANISM mechanism{templates.mechanism, nullptr, 0};
+        return library->C_GenerateKeyPair(
+            session->handle(), &mechanism, templates.publicTemplate.data(),
+            templates.publicTemplate.size(), templates.privateTemplate.data(),
+            templates.privateTemplate.size(), &pair.publicKey, &pair.privateKey);
+    }
+
+    KeyPair generate(const std::string& paramSet, unsigned bits, const std::string& id = "key") {
+        KeyTemplates templates(id, paramSet, bits);
+        KeyPair pair;
+        EXPECT_EQ(generate(templates, pair), CKR_OK);
+        return pair;
+    }
+
+    std::string sign(CK_MECHANISM_TYPE type, CK_OBJECT_HANDLE key, std::string data) {
+        CK_MECHANISM mechanism{type, nullptr, 0};
+        EXPECT_EQ(library->C_SignInit(session->handle(), &mechanism, key), CKR_OK);
+        std::string signature(128, '\0');
+        CK_ULONG length = signature.size();
+        EXPECT_EQ(library->C_Sign(session->handle(), (CK_BYTE_PTR)data.data(), data.size(),
+                                  (CK_BYTE_PTR)signature.data(), &length),
+                  CKR_OK);
+        signature.resize(length);
+        return signature;
+    }
+
+    std::string signInParts(CK_MECHANISM_TYPE type, CK_OBJECT_HANDLE key, std::string data) {
+        CK_MECHANISM mechanism{type, nullptr, 0};
+        EXPECT_EQ(library->C_SignInit(session->handle(), &mechanism, key), CKR_OK);
+        for (std::size_t at = 0; at < data.size(); at += 1000) {
+            EXPECT_EQ(library->C_SignUpdate(session->handle(), (CK_BYTE_PTR)data.data() + at,
+                                            std::min<std::size_t>(1000, data.size() - at)),
+                      CKR_OK);
+        }
+        std::string signature(128, '\0');
+        CK_ULONG length = signature.size();
+        EXPECT_EQ(library->C_SignFinal(session->handle(), (CK_BYTE_PTR)signature.data(), &length),
+                  CKR_OK);
+        signature.resize(length);
+        return signature;
+    }
+
+    CK_RV verifyOnToken(CK_MECHANISM_TYPE type, CK_OBJECT_HANDLE key, std::string data,
+                        std::string signature) {
+        CK_MECHANISM mechanism{type, nullptr, 0};
+        EXPECT_EQ(library->C_VerifyInit(session->handle(), &mechanism, key), CKR_OK);
+        return library->C_Verify(session->handle(), (CK_BYTE_PTR)data.data(), data.size(),
+                                 (CK_BYTE_PTR)signature.data(), signature.size());
+    }
+
+    std::string value(CK_OBJECT_HANDLE object, CK_ATTRIBUTE_TYPE type) {
+        return attributeValue(library.functions(), session->handle(), object, type);
+    }
+
+    TemporaryTokenDirectory directory;
+    SoftTokenLibrary library;
+    std::unique_ptr<ScopedSession> session;
+    GostVerifier verifier;
+};
+
+TEST_F(SignatureTest, KeyPairForEveryParamSetSignsVerifiably) {
+    for (const auto& paramSet : allParamSets()) {
+        SCOPED_TRACE(paramSet.name);
+        const KeyPair pair = generate(paramSet.der, paramSet.bits);
+        const std::string publicValue = value(pair.publicKey, CKA_VALUE);
+        ASSERT_EQ(publicValue.size(), paramSet.bits / 4);
+        EXPECT_EQ(value(pair.publicKey, CKA_GOSTR3410_PARAMS), paramSet.der);
+        EXPECT_EQ(value(pair.privateKey, CKA_ID), "key");
+
+        const std::string digest = verifier.digest(
+            paramSet.bits == 512 ? "md_gost12_512" : "md_gost12_256", paramSet.name);
+        const CK_MECHANISM_TYPE raw = paramSet.bits == 512 ? CKM_GOSTR3410_512 : CKM_GOSTR3410;
+        std::string signature = sign(raw, pair.privateKey, digest);
+        ASSERT_EQ(signature.size(), paramSet.bits / 4);
+        EXPECT_TRUE(verifier.verify(paramSet.der, publicValue, digest, signature));
+        EXPECT_EQ(verifyOnToken(raw, pair.publicKey, digest, signature), CKR_OK);
+        signature[5] ^= 1;
+        EXPECT_FALSE(verifier.verify(paramSet.der, publicValue, digest, signature));
+        EXPECT_EQ(verifyOnToken(raw, pair.publicKey, digest, signature), CKR_SIGNATURE_INVALID);
+    }
+}
+
+TEST_F(SignatureTest, HashAndSignSingleAndMultiPart) {
+    const auto sets = allParamSets();
+    const struct {
+        CK_MECHANISM_TYPE mechanism;
+        const char* digest;
+        ParamSetCase paramSet;
+    } cases[] = {
+        {CKM_GOSTR3410_WITH_GOSTR3411_2012_256, "md_gost12_256", sets[0]},
+        {CKM_GOSTR3410_WITH_GOSTR3411_2012_512, "md_gost12_512", sets[9]},
+        {CKM_GOSTR3410_WITH_GOSTR3411_94, "md_gost94", sets[4]},
+    };
+    const std::string data(4321, 'x');
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.digest);
+        const KeyPair pair = generate(entry.paramSet.der, entry.paramSet.bits);
+        const std::string publicValue = value(pair.publicKey, CKA_VALUE);
+        const std::string digest = verifier.digest(entry.digest, data);
+        for (const auto& signature : {sign(entry.mechanism, pair.privateKey, data),
+                                      signInParts(entry.mechanism, pair.privateKey, data)}) {
+            EXPECT_TRUE(verifier.verify(entry.paramSet.der, publicValue, digest, signature));
+            EXPECT_EQ(verifyOnToken(entry.mechanism, pair.publicKey, data, signature), CKR_OK);
+        }
+    }
+}
+
+// GOST R 34.10-2012, appendix A.1 (the test curve of GOST R 34.10-2001). The published
+// signature verifies only with the digest read as little-endian and s before r, the layout
+// the token's signatures are checked against above.
+TEST(SignatureLayout, StandardExampleVerifiesOnlyInPkcs11Layout) {
+    GostVerifier verifier;
+    const std::string testParamSet = unhex("06072a850302022300");
+    const std::string x = unhex("7f2b49e270db6d90d8595bec458b50c58585ba1d4e9b788f6689dbd8e56fd80b");
+    const std::string y = unhex("26f1b489d6701dd185c8413a977b3cbbaf64d1c593d26627dffb101a87ff77da");
+    const std::string e = unhex("2dfbc1b372d89a1188c09c52e0eec61fce52032ab1022e8e67ece6672b043ee5");
+    const std::string r = unhex("41aa28d2f1ab148280cd9ed56feda41974053554a42767b83ad043fd39dc0493");
+    const std::string s = unhex("01456c64ba4642a1653c235a98a60249bcd6d3f746b631df928014f6c5bf9c40");
+    const std::string publicValue = reversed(x) + reversed(y);
+
+    EXPECT_TRUE(verifier.verify(testParamSet, publicValue, reversed(e), s + r));
+    EXPECT_FALSE(verifier.verify(testParamSet, publicValue, e, s + r));
+    EXPECT_FALSE(verifier.verify(testParamSet, publicValue, reversed(e), r + s));
+}
+
+TEST_F(SignatureTest, PrivateKeyNeverLeavesTheToken) {
+    const KeyPair pair = generate(allParamSets()[0].der, 256);
+    CK_ATTRIBUTE attribute{CKA_VALUE, nullptr, 0};
+    EXPECT_EQ(library->C_GetAttributeValue(session->handle(), pair.privateKey, &attribute, 1),
+              CKR_ATTRIBUTE_SENSITIVE);
+    EXPECT_EQ(attribute.ulValueLen, CK_UNAVAILABLE_INFORMATION);
+    EXPECT_EQ(value(pair.privateKey, CKA_SENSITIVE), std::string(1, CK_TRUE));
+    EXPECT_EQ(value(pair.privateKey, CKA_EXTRACTABLE), std::string(1, CK_FALSE));
+    CK_BBOOL yes = CK_TRUE;
+    CK_ATTRIBUTE extractable{CKA_EXTRACTABLE, &yes, 1};
+    EXPECT_EQ(library->C_SetAttributeValue(session->handle(), pair.privateKey, &extractable, 1),
+              CKR_ATTRIBUTE_READ_ONLY);
+    // Private keys are invisible to a public session.
+    ASSERT_EQ(library->C_Logout(session->handle()), CKR_OK);
+    EXPECT_EQ(library->C_GetAttributeValue(session->handle(), pair.privateKey, &attribute, 1),
+              CKR_OBJECT_HANDLE_INVALID);
+}
+
+TEST_F(SignatureTest, RefusesBadKeyTemplates) {
+    const std::string tc26A = allParamSets()[0].der;
+    const std::string tc26_512 = allParamSets()[9].der;
+    KeyPair pair;
+    {
+        KeyTemplates t("k", tc26A, 256);
+        t.publicTemplate.pop_back();  // drop the hash parameters: they are optional
+        EXPECT_EQ(generate(t, pair), CKR_OK);
+    }
+    {
+        KeyTemplates t("k", tc26A, 256);
+        t.publicTemplate.erase(t.publicTemplate.begin() + 6);
+        t.privateTemplate.erase(t.privateTemplate.begin() + 7);
+        EXPECT_EQ(generate(t, pair), CKR_TEMPLATE_INCOMPLETE);
+    }
+    {
+        KeyTemplates t("k", tc26_512, 512);
+        t.mechanism = CKM_GOSTR3410_KEY_PAIR_GEN;
+        EXPECT_EQ(generate(t, pair), CKR_TEMPLATE_INCONSISTENT);
+    }
+    {
+        KeyTemplates t("k", tc26A, 256);
+        t.keyType = CKK_GOSTR3410_512;
+        EXPECT_EQ(generate(t, pair), CKR_TEMPLATE_INCONSISTENT);
+    }
+    {
+        KeyTemplates t("k", tc26A, 256);
+        t.privateClass = CKO_PUBLIC_KEY;
+        EXPECT_EQ(generate(t, pair), CKR_TEMPLATE_INCONSISTENT);
+    }
+    {
+        KeyTemplates t("k", tc26A, 256);
+        const std::string tc26B = allParamSets()[1].der;
+        t.privateTemplate[7].pValue = (void*)tc26B.data();
+        EXPECT_EQ(generate(t, pair), CKR_TEMPLATE_INCONSISTENT);
+    }
+    {
+        const std::string unknown = unhex("06072a850302022300");  // the test curve
+        KeyTemplates t("k", unknown, 256);
+        EXPECT_EQ(generate(t, pair), CKR_ATTRIBUTE_VALUE_INVALID);
+    }
+    {
+        KeyTemplates t("k", tc26A, 256);
+        t.privateTemplate[2].ulValueLen = 4;  // CKA_TOKEN is one byte
+        EXPECT_EQ(generate(t, pair), CKR_ATTRIBUTE_VALUE_INVALID);
+    }
+    {
+        KeyTemplates t("k", tc26A, 256);
+        CK_MECHANISM mechanism{t.mechanism, nullptr, 0};
+        EXPECT_EQ(library->C_GenerateKeyPair(session->handle(), &mechanism, nullptr, 1,
+                                             t.privateTemplate.data(), t.privateTemplate.size(),
+                                             &pair.publicKey, &pair.privateKey),
+                  CKR_ARGUMENTS_BAD);
+        ASSERT_EQ(library->C_Logout(session->handle()), CKR_OK);
+        EXPECT_EQ(generate(t, pair), CKR_USER_NOT_LOGGED_IN);
+    }
+}
+
+TEST_F(SignatureTest, SigningRulesAndErrors) {
+    const KeyPair pair = generate(allParamSets()[0].der, 256);
+    CK_MECHANISM raw{CKM_GOSTR3410, nullptr, 0};
+    CK_MECHANISM raw512{CKM_GOSTR3410_512, nullptr, 0};
+    EXPECT_EQ(library->C_SignInit(session->handle(), &raw512, pair.privateKey),
+              CKR_KEY_TYPE_INCONSISTENT);
+    EXPECT_EQ(library->C_SignInit(session->handle(), &raw, pair.publicKey),
+              CKR_KEY_TYPE_INCONSISTENT);
+    EXPECT_EQ(library->C_SignInit(session->handle(), &raw, 0x7777), CKR_KEY_HANDLE_INVALID);
+
+    ASSERT_EQ(library->C_SignInit(session->handle(), &raw, pair.privateKey), CKR_OK);
+    EXPECT_EQ(library->C_SignInit(session->handle(), &raw, pair.privateKey), CKR_OPERATION_ACTIVE);
+    std::string digest(32, '\x11');
+    CK_ULONG length = 0;
+    EXPECT_EQ(library->C_Sign(session->handle(), (CK_BYTE_PTR)digest.data(), digest.size(), nullptr,
+                              &length),
+              CKR_OK);
+    EXPECT_EQ(length, 64u);
+    std::string signature(10, '\0');
+    length = signature.size();
+    EXPECT_EQ(library->C_Sign(session->handle(), (CK_BYTE_PTR)digest.data(), digest.size(),
+                              (CK_BYTE_PTR)signature.data(), &length),
+              CKR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(length, 64u);
+    // Still active after both; a digest of the wrong length ends it.
+    signature.resize(64);
+    EXPECT_EQ(library->C_Sign(session->handle(), (CK_BYTE_PTR)digest.data(), 31,
+                              (CK_BYTE_PTR)signature.data(), &length),
+              CKR_DATA_LEN_RANGE);
+    EXPECT_EQ(library->C_Sign(session->handle(), (CK_BYTE_PTR)digest.data(), digest.size(),
+                              (CK_BYTE_PTR)signature.data(), &length),
+              CKR_OPERATION_NOT_INITIALIZED);
+}
+
+TEST_F(SignatureTest, KeysSurviveFinalizeAndInitialize) {
+    const KeyPair pair = generate(allParamSets()[9].der, 512, "persistent");
+    const std::string publicValue = value(pair.publicKey, CKA_VALUE);
+    session.reset();
+    ASSERT_EQ(library->C_Finalize(nullptr), CKR_OK);
+    ASSERT_EQ(library->C_Initialize(nullptr), CKR_OK);
+    session = std::make_unique<ScopedSession>(library.functions(), 0);
+    ASSERT_EQ(session->login(), CKR_OK);
+
+    CK_OBJECT_CLASS privateClass = CKO_PRIVATE_KEY;
+    std::string id = "persistent";
+    const auto keys = findObjects(
+        library.functions(), session->handle(),
+        {{CKA_CLASS, &privateClass, sizeof privateClass}, {CKA_ID, id.data(), id.size()}});
+    ASSERT_EQ(keys.size(), 1u);
+    const std::string data = "persisted";
+    EXPECT_TRUE(verifier.verify(allParamSets()[9].der, publicValue,
+                                verifier.digest("md_gost12_512", data),
+                                sign(CKM_GOSTR3410_WITH_GOSTR3411_2012_512, keys[0], data)));
+}
+
+}  // namespace
+}  // namespace softtoken
