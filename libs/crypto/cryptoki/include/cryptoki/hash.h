@@ -1,0 +1,59 @@
+#pragma once
+
+#include <istream>
+#include <string>
+
+#include <boost/optional.hpp>
+#include <boost/smart_ptr/shared_ptr.hpp>
+
+#include "crypto/icertificate.h"
+#include "crypto/ihash.h"
+#include "cryptoki/device.h"
+
+namespace kelvo::plugin::cryptoki {
+
+class ICryptoki;
+
+// Digests a stream on the token with a GOST hash mechanism and, with a signer certificate,
+// signs the same stream on the token with the matching hash-and-sign mechanism.
+class Hash : public crypto::IHash {
+public:
+    static constexpr std::size_t kChunkSize = 524288;
+
+    Hash(boost::shared_ptr<Device> device, boost::shared_ptr<crypto::ICertificate> signer,
+         std::string algorithm);
+    ~Hash() override;
+
+    std::string create(std::istream& data) override;
+    std::string signatureValue() const override { return signature_; }
+    void initialize() override;
+    void update(const void* data, std::size_t length) override;
+    std::string finalize() override;
+    void setOption(const std::string&, const std::string&) override {}
+
+private:
+    // A mechanism type and its optional DER parameter.
+    struct Mechanism {
+        CK_MECHANISM_TYPE type;
+        std::string parameter;
+    };
+
+    boost::shared_ptr<ICryptoki> library() const;
+    boost::optional<Mechanism> hashMechanism() const;
+    boost::optional<CK_MECHANISM_TYPE> signatureMechanism() const;
+    void checkMechanisms(ICryptoki& library, const boost::optional<Mechanism>& hash,
+                         const boost::optional<CK_MECHANISM_TYPE>& sign) const;
+    std::string digestOf(std::istream& data);
+    std::string signature(std::istream& data, CK_MECHANISM_TYPE mechanism, CK_OBJECT_HANDLE key);
+    void closeDigestSession() noexcept;
+
+    boost::shared_ptr<Device> device_;
+    boost::shared_ptr<crypto::ICertificate> signer_;
+    std::string digest_;
+    std::string signature_;
+    std::string algorithm_;
+    // initialize() opened the slot's session and finalize() has not closed it yet.
+    bool digestSessionOpen_ = false;
+};
+
+}  // namespace kelvo::plugin::cryptoki

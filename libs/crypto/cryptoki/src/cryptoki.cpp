@@ -1,0 +1,311 @@
+#include "cryptoki/cryptoki.h"
+
+#include <algorithm>
+#include <array>
+
+#include <boost/log/trivial.hpp>
+
+namespace kelvo::plugin::cryptoki {
+
+namespace {
+
+constexpr CK_ULONG kListCapacity = 256;
+
+template <class Entry, class Read>
+CK_RV readList(std::vector<Entry>& out, Read read) {
+    std::array<Entry, kListCapacity> buffer{};
+    CK_ULONG count = buffer.size();
+    const CK_RV rv = read(buffer.data(), &count);
+    if (rv != CKR_OK) {
+        return rv;
+    }
+    if (count != 0) {
+        out.assign(buffer.begin(), buffer.begin() + std::min<CK_ULONG>(count, buffer.size()));
+    }
+    return CKR_OK;
+}
+
+}  // namespace
+
+Cryptoki::Cryptoki(const std::string& libraryFile) : library_(libraryFile) {}
+
+Cryptoki::~Cryptoki() {
+    // Callers pair every openSession with a closeSession; a leftover count is their bug.
+    // Raising here would terminate the host, so it is only reported and the library is
+    // unloaded anyway.
+    try {
+        const bool allClosed = std::all_of(slots_.begin(), slots_.end(), [](const auto& entry) {
+            return entry.second.openCount == 0;
+        });
+        if (!allClosed) {
+            BOOST_LOG_TRIVIAL(error)
+                << "cryptoki: not all sessions are already closed. All sessions must be closed";
+            for (const auto& [slot, record] : slots_) {
+                if (record.openCount != 0) {
+                    BOOST_LOG_TRIVIAL(error) << "cryptoki: unloading with open count "
+                                             << record.openCount << ", slot: " << slot;
+                }
+            }
+        }
+    } catch (...) {
+        // Logging must not take the process down from a destructor.
+    }
+}
+
+std::string Cryptoki::libraryPath() const {
+    return library_.path();
+}
+
+SlotSession& Cryptoki::record(CK_SLOT_ID slot) {
+    return slots_.try_emplace(slot, slot).first->second;
+}
+
+CK_RV Cryptoki::waitForSlotEvent(CK_FLAGS flags, CK_SLOT_ID* slot, void* reserved) {
+    return C_WaitForSlotEvent(flags, slot, reserved);
+}
+
+CK_RV Cryptoki::initialize() {
+    return C_Initialize(nullptr);
+}
+
+CK_RV Cryptoki::finalize() {
+    return C_Finalize(nullptr);
+}
+
+CK_RV Cryptoki::getSlotList(CK_BBOOL tokenPresent, CK_SLOT_ID* slots, CK_ULONG* count) {
+    return C_GetSlotList(tokenPresent, slots, count);
+}
+
+CK_RV Cryptoki::getMechanismList(CK_SLOT_ID slot, CK_MECHANISM_TYPE* mechanisms, CK_ULONG* count) {
+    return C_GetMechanismList(slot, mechanisms, count);
+}
+
+CK_RV Cryptoki::getTokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO* info) {
+    return C_GetTokenInfo(slot, info);
+}
+
+CK_RV Cryptoki::findObjectsInit(CK_SLOT_ID slot, CK_ATTRIBUTE* attributes, CK_ULONG count) {
+    return C_FindObjectsInit(sessionHandle(slot), attributes, count);
+}
+
+CK_RV Cryptoki::findObjects(CK_SLOT_ID slot, CK_OBJECT_HANDLE* objects, CK_ULONG maxCount,
+                            CK_ULONG* count) {
+    return C_FindObjects(sessionHandle(slot), objects, maxCount, count);
+}
+
+CK_RV Cryptoki::findObjectsFinal(CK_SLOT_ID slot) {
+    return C_FindObjectsFinal(sessionHandle(slot));
+}
+
+CK_RV Cryptoki::createObject(CK_SLOT_ID slot, CK_ATTRIBUTE* attributes, CK_ULONG count,
+                             CK_OBJECT_HANDLE* object) {
+    return C_CreateObject(sessionHandle(slot), attributes, count, object);
+}
+
+CK_RV Cryptoki::destroyObject(CK_SLOT_ID slot, CK_OBJECT_HANDLE object) {
+    return C_DestroyObject(sessionHandle(slot), object);
+}
+
+CK_RV Cryptoki::setAttributeValue(CK_SLOT_ID slot, CK_OBJECT_HANDLE object,
+                                  CK_ATTRIBUTE* attributes, CK_ULONG count) {
+    return C_SetAttributeValue(sessionHandle(slot), object, attributes, count);
+}
+
+CK_RV Cryptoki::getAttributeValue(CK_SLOT_ID slot, CK_OBJECT_HANDLE object,
+                                  CK_ATTRIBUTE* attributes, CK_ULONG count) {
+    return C_GetAttributeValue(sessionHandle(slot), object, attributes, count);
+}
+
+CK_RV Cryptoki::digestInit(CK_SLOT_ID slot, CK_MECHANISM* mechanism) {
+    return C_DigestInit(sessionHandle(slot), mechanism);
+}
+
+CK_RV Cryptoki::digest(CK_SLOT_ID slot, CK_BYTE* data, CK_ULONG length, CK_BYTE* digest,
+                       CK_ULONG* digestLength) {
+    return C_Digest(sessionHandle(slot), data, length, digest, digestLength);
+}
+
+CK_RV Cryptoki::digestUpdate(CK_SLOT_ID slot, CK_BYTE* part, CK_ULONG length) {
+    return C_DigestUpdate(sessionHandle(slot), part, length);
+}
+
+CK_RV Cryptoki::digestFinal(CK_SLOT_ID slot, CK_BYTE* digest, CK_ULONG* digestLength) {
+    return C_DigestFinal(sessionHandle(slot), digest, digestLength);
+}
+
+CK_RV Cryptoki::generateKeyPair(CK_SLOT_ID slot, CK_MECHANISM* mechanism,
+                                CK_ATTRIBUTE* publicTemplate, CK_ULONG publicCount,
+                                CK_ATTRIBUTE* privateTemplate, CK_ULONG privateCount,
+                                CK_OBJECT_HANDLE* publicKey, CK_OBJECT_HANDLE* privateKey) {
+    return C_GenerateKeyPair(sessionHandle(slot), mechanism, publicTemplate, publicCount,
+                             privateTemplate, privateCount, publicKey, privateKey);
+}
+
+CK_RV Cryptoki::signInit(CK_SLOT_ID slot, CK_MECHANISM* mechanism, CK_OBJECT_HANDLE key) {
+    return C_SignInit(sessionHandle(slot), mechanism, key);
+}
+
+CK_RV Cryptoki::sign(CK_SLOT_ID slot, CK_BYTE* data, CK_ULONG length, CK_BYTE* signature,
+                     CK_ULONG* signatureLength) {
+    return C_Sign(sessionHandle(slot), data, length, signature, signatureLength);
+}
+
+CK_RV Cryptoki::signUpdate(CK_SLOT_ID slot, CK_BYTE* part, CK_ULONG length) {
+    return C_SignUpdate(sessionHandle(slot), part, length);
+}
+
+CK_RV Cryptoki::signFinal(CK_SLOT_ID slot, CK_BYTE* signature, CK_ULONG* signatureLength) {
+    return C_SignFinal(sessionHandle(slot), signature, signatureLength);
+}
+
+CK_RV Cryptoki::deriveKey(CK_SLOT_ID slot, CK_MECHANISM* mechanism, CK_OBJECT_HANDLE baseKey,
+                          CK_ATTRIBUTE* attributes, CK_ULONG count, CK_OBJECT_HANDLE* key) {
+    return C_DeriveKey(sessionHandle(slot), mechanism, baseKey, attributes, count, key);
+}
+
+CK_RV Cryptoki::unwrapKey(CK_SLOT_ID slot, CK_MECHANISM* mechanism, CK_OBJECT_HANDLE unwrappingKey,
+                          CK_BYTE* wrappedKey, CK_ULONG wrappedLength, CK_ATTRIBUTE* attributes,
+                          CK_ULONG count, CK_OBJECT_HANDLE* key) {
+    return C_UnwrapKey(sessionHandle(slot), mechanism, unwrappingKey, wrappedKey, wrappedLength,
+                       attributes, count, key);
+}
+
+CK_RV Cryptoki::decryptInit(CK_SLOT_ID slot, CK_MECHANISM* mechanism, CK_OBJECT_HANDLE key) {
+    return C_DecryptInit(sessionHandle(slot), mechanism, key);
+}
+
+CK_RV Cryptoki::decrypt(CK_SLOT_ID slot, CK_BYTE* encrypted, CK_ULONG encryptedLength,
+                        CK_BYTE* data, CK_ULONG* dataLength) {
+    return C_Decrypt(sessionHandle(slot), encrypted, encryptedLength, data, dataLength);
+}
+
+CK_RV Cryptoki::decryptUpdate(CK_SLOT_ID slot, CK_BYTE* encryptedPart, CK_ULONG encryptedLength,
+                              CK_BYTE* part, CK_ULONG* partLength) {
+    return C_DecryptUpdate(sessionHandle(slot), encryptedPart, encryptedLength, part, partLength);
+}
+
+CK_RV Cryptoki::decryptFinal(CK_SLOT_ID slot, CK_BYTE* lastPart, CK_ULONG* lastPartLength) {
+    return C_DecryptFinal(sessionHandle(slot), lastPart, lastPartLength);
+}
+
+CK_RV Cryptoki::generateRandom(CK_SLOT_ID slot, CK_BYTE* data, CK_ULONG length) {
+    return C_GenerateRandom(sessionHandle(slot), data, length);
+}
+
+CK_RV Cryptoki::slotList(bool tokenPresent, std::vector<CK_SLOT_ID>& slots) {
+    return readList(slots, [&](CK_SLOT_ID* buffer, CK_ULONG* count) {
+        return getSlotList(tokenPresent ? CK_TRUE : CK_FALSE, buffer, count);
+    });
+}
+
+CK_RV Cryptoki::mechanismList(CK_SLOT_ID slot, std::vector<CK_MECHANISM_TYPE>& mechanisms) {
+    return readList(mechanisms, [&](CK_MECHANISM_TYPE* buffer, CK_ULONG* count) {
+        return getMechanismList(slot, buffer, count);
+    });
+}
+
+CK_SESSION_HANDLE Cryptoki::sessionHandle(CK_SLOT_ID slot) {
+    return record(slot).session;
+}
+
+CK_RV Cryptoki::openSession(CK_SLOT_ID slot, CK_FLAGS flags, void* application, CK_NOTIFY notify) {
+    SlotSession& state = record(slot);
+    ++state.openCount;
+    if (state.session == 0) {
+        return C_OpenSession(state.slot, flags, application, notify, &state.session);
+    }
+    BOOST_LOG_TRIVIAL(warning) << "cryptoki: session already opened, action ignored, slot: "
+                               << slot;
+    return CKR_OK;
+}
+
+CK_RV Cryptoki::closeSession(CK_SLOT_ID slot) {
+    SlotSession& state = record(slot);
+    if (state.locked) {
+        BOOST_LOG_TRIVIAL(info) << "cryptoki: session locked, action ignored, slot: " << slot;
+        --state.openCount;
+        return CKR_OK;
+    }
+    CK_RV rv = CKR_OK;
+    if (state.session != 0 && state.openCount == 1) {
+        rv = C_CloseSession(state.session);
+        if (rv == CKR_OK) {
+            state.session = 0;
+            state.locked = false;
+        }
+    }
+    --state.openCount;
+    return rv;
+}
+
+CK_RV Cryptoki::releaseSlot(CK_SLOT_ID slot) {
+    const int logins = record(slot).loginCount;
+    record(slot).locked = false;
+    for (int i = 0; i < logins; ++i) {
+        logout(slot);
+    }
+    const int opens = record(slot).openCount;
+    for (int i = 0; i < opens; ++i) {
+        closeSession(slot);
+    }
+    return CKR_OK;
+}
+
+void Cryptoki::setLocked(CK_SLOT_ID slot, bool lock) {
+    SlotSession& state = record(slot);
+    if (state.locked != lock) {
+        state.locked = lock;
+        return;
+    }
+    BOOST_LOG_TRIVIAL(info) << "cryptoki: session already in state, action ignored, slot: " << slot
+                            << ", lock: " << (lock ? 1 : 0);
+}
+
+bool Cryptoki::isLocked(CK_SLOT_ID slot) {
+    return record(slot).locked;
+}
+
+CK_RV Cryptoki::login(CK_SLOT_ID slot, CK_USER_TYPE userType, CK_UTF8CHAR* pin,
+                      CK_ULONG pinLength) {
+    SlotSession& state = record(slot);
+    if (state.loginCount == 0 || state.session == 0) {
+        const CK_RV rv = C_Login(state.session, userType, pin, pinLength);
+        if (rv == CKR_OK) {
+            ++state.loginCount;
+        }
+        return rv;
+    }
+    BOOST_LOG_TRIVIAL(info) << "cryptoki: session already logged in, action ignored, slot: "
+                            << slot;
+    return CKR_OK;
+}
+
+CK_RV Cryptoki::logout(CK_SLOT_ID slot) {
+    SlotSession& state = record(slot);
+    if (state.locked) {
+        BOOST_LOG_TRIVIAL(info) << "cryptoki: session locked, action ignored, slot: " << slot;
+        return CKR_OK;
+    }
+    if (state.loginCount != 0 && state.session != 0) {
+        const CK_RV rv = state.loginCount == 1 ? C_Logout(state.session) : CKR_OK;
+        if (rv == CKR_OK) {
+            --state.loginCount;
+        }
+        return rv;
+    }
+    BOOST_LOG_TRIVIAL(warning) << "cryptoki: session not logged in, action forced, slot: " << slot;
+    if (state.loginCount != 0) {
+        --state.loginCount;
+    }
+    return CKR_OK;
+}
+
+bool Cryptoki::isLoggedIn(CK_SLOT_ID slot) {
+    return record(slot).loginCount != 0;
+}
+
+CK_FUNCTION_LIST* Cryptoki::functions() {
+    return functionList();
+}
+
+}  // namespace kelvo::plugin::cryptoki

@@ -1,0 +1,226 @@
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "fake_library.h"
+#include "function_list_cryptoki.h"
+#include "log_capture.h"
+
+namespace {
+
+using kelvo::test::CapturedLog;
+using kelvo::test::FakeLibrary;
+using kelvo::test::FunctionListCryptoki;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+namespace trivial = boost::log::trivial;
+
+constexpr CK_SLOT_ID kSlot = 3;
+constexpr CK_FLAGS kFlags = CKF_SERIAL_SESSION | CKF_RW_SESSION;
+
+class SessionTracking : public ::testing::Test {
+protected:
+    CK_RV open() { return cryptoki.openSession(kSlot, kFlags, nullptr, nullptr); }
+    CK_RV login() { return cryptoki.login(kSlot, CKU_USER, pin, sizeof(pin) - 1); }
+
+    FakeLibrary library;
+    FunctionListCryptoki cryptoki{library.functionList()};
+    CapturedLog log;
+    CK_UTF8CHAR pin[7] = "123456";
+};
+
+TEST_F(SessionTracking, NestedOpensShareOneLibrarySession) {
+    EXPECT_EQ(open(), CKR_OK);
+    EXPECT_EQ(open(), CKR_OK);
+    EXPECT_EQ(cryptoki.sessionHandle(kSlot), 101u);
+    EXPECT_THAT(library.calls, ElementsAre("C_OpenSession 3"));
+    EXPECT_THAT(log.records(), ElementsAre(CapturedLog::Record{
+                                   trivial::warning,
+                                   "cryptoki: session already opened, action ignored, slot: 3"}));
+
+    EXPECT_EQ(cryptoki.closeSession(kSlot), CKR_OK);
+    EXPECT_THAT(library.calls, ElementsAre("C_OpenSession 3"));
+    EXPECT_EQ(cryptoki.closeSession(kSlot), CKR_OK);
+    EXPECT_THAT(library.calls, ElementsAre("C_OpenSession 3", "C_CloseSession 101"));
+    EXPECT_EQ(cryptoki.sessionHandle(kSlot), 0u);
+}
+
+TEST_F(SessionTracking, FailedOpenIsCountedAndItsCloseOnlyCountsDown) {
+    library.failures["C_OpenSession"] = CKR_TOKEN_NOT_PRESENT;
+    EXPECT_EQ(open(), CKR_TOKEN_NOT_PRESENT);
+    EXPECT_EQ(cryptoki.sessionHandle(kSlot), 0u);
+    EXPECT_EQ(cryptoki.closeSession(kSlot), CKR_OK);
+    EXPECT_THAT(library.calls, ElementsAre("C_OpenSession 3"));
+
+    // Counts are balanced again, so the next open reaches the library.
+    library.failures.clear();
+    EXPECT_EQ(open(), CKR_OK);
+    EXPECT_EQ(cryptoki.closeSession(kSlot), CKR_OK);
+    EXPECT_THAT(library.calls,
+                ElementsAre("C_OpenSession 3", "C_OpenSession 3", "C_CloseSession 101"));
+}
+
+TEST_F(SessionTracking, FailedCloseKeepsTheHandleForTheNextOpen) {
+    open();
+    library.failures["C_CloseSession"] = CKR_DEVICE_ERROR;
+    EXPECT_EQ(cryptoki.closeSession(kSlot), CKR_DEVICE_ERROR);
+    EXPECT_EQ(cryptoki.sessionHandle(kSlot), 101u);
+
+    library.failures.clear();
+    EXPECT_EQ(open(), CKR_OK);
+    EXPECT_THAT(log.records(), ElementsAre(CapturedLog::Record{
+                                   trivial::warning,
+                                   "cryptoki: session already opened, action ignored, slot: 3"}));
+    // openCount is 1 again: this close reaches the library with the kept handle.
+    EXPECT_EQ(cryptoki.closeSession(kSlot), CKR_OK);
+    EXPECT_THAT(library.calls,
+                ElementsAre("C_OpenSession 3", "C_CloseSession 101", "C_CloseSession 101"));
+}
+
+TEST_F(SessionTracking, LockedSlotKeepsItsSessionAndLogin) {
+    open();
+    login();
+    cryptoki.setLocked(kSlot, true);
+    EXPECT_TRUE(cryptoki.isLocked(kSlot));
+
+    EXPECT_EQ(cryptoki.logout(kSlot), CKR_OK);
+    EXPECT_EQ(cryptoki.closeSession(kSlot), CKR_OK);
+    EXPECT_TRUE(cryptoki.isLoggedIn(kSlot));
+    EXPECT_EQ(cryptoki.sessionHandle(kSlot), 101u);
+    EXPECT_THAT(library.calls, ElementsAre("C_OpenSession 3", "C_Login 101"));
+    EXPECT_THAT(
+        log.records(),
+        ElementsAre(
+            CapturedLog::Record{trivial::info, "cryptoki: session locked, action ignored, slot: 3"},
+            CapturedLog::Record{trivial::info,
+                                "cryptoki: session locked, action ignored, slot: 3"}));
+}
+
+TEST_F(SessionTracking, LockingTwiceIsReportedWithTheFlag) {
+    cryptoki.setLocked(kSlot, true);
+    cryptoki.setLocked(kSlot, true);
+    cryptoki.setLocked(kSlot, false);
+    cryptoki.setLocked(kSlot, false);
+    EXPECT_THAT(log.records(),
+                ElementsAre(
+                    CapturedLog::Record{
+                        trivial::info,
+                        "cryptoki: session already in state, action ignored, slot: 3, lock: 1"},
+                    CapturedLog::Record{
+                        trivial::info,
+                        "cryptoki: session already in state, action ignored, slot: 3, lock: 0"}));
+}
+
+TEST_F(SessionTracking, UnlockedCloseThatReallyClosesClearsTheLock) {
+    open();
+    cryptoki.setLocked(kSlot, true);
+    open();
+    cryptoki.closeSession(kSlot);  // locked: counts down to 1
+    cryptoki.setLocked(kSlot, false);
+    EXPECT_EQ(cryptoki.closeSession(kSlot), CKR_OK);
+    EXPECT_FALSE(cryptoki.isLocked(kSlot));
+    EXPECT_THAT(library.calls, ElementsAre("C_OpenSession 3", "C_CloseSession 101"));
+}
+
+TEST_F(SessionTracking, LoginsDoNotNest) {
+    open();
+    EXPECT_EQ(login(), CKR_OK);
+    EXPECT_EQ(login(), CKR_OK);
+    EXPECT_THAT(
+        log.records(),
+        ElementsAre(CapturedLog::Record{
+            trivial::info, "cryptoki: session already logged in, action ignored, slot: 3"}));
+    EXPECT_EQ(cryptoki.logout(kSlot), CKR_OK);
+    EXPECT_FALSE(cryptoki.isLoggedIn(kSlot));
+    EXPECT_THAT(library.calls, ElementsAre("C_OpenSession 3", "C_Login 101", "C_Logout 101"));
+    cryptoki.closeSession(kSlot);
+}
+
+TEST_F(SessionTracking, FailedLoginIsNotCountedAndFailedLogoutKeepsTheCount) {
+    open();
+    library.failures["C_Login"] = CKR_PIN_INCORRECT;
+    EXPECT_EQ(login(), CKR_PIN_INCORRECT);
+    EXPECT_FALSE(cryptoki.isLoggedIn(kSlot));
+
+    library.failures.clear();
+    EXPECT_EQ(login(), CKR_OK);
+    library.failures["C_Logout"] = CKR_DEVICE_ERROR;
+    EXPECT_EQ(cryptoki.logout(kSlot), CKR_DEVICE_ERROR);
+    EXPECT_TRUE(cryptoki.isLoggedIn(kSlot));
+    EXPECT_THAT(library.calls,
+                ElementsAre("C_OpenSession 3", "C_Login 101", "C_Login 101", "C_Logout 101"));
+    library.failures.clear();
+    cryptoki.releaseSlot(kSlot);
+}
+
+TEST_F(SessionTracking, LoginWithoutSessionGoesToTheLibraryWithHandleZero) {
+    EXPECT_EQ(login(), CKR_OK);
+    EXPECT_TRUE(cryptoki.isLoggedIn(kSlot));
+    // Without a session the count cannot be honoured by the library: forced down.
+    EXPECT_EQ(cryptoki.logout(kSlot), CKR_OK);
+    EXPECT_FALSE(cryptoki.isLoggedIn(kSlot));
+    EXPECT_THAT(library.calls, ElementsAre("C_Login 0"));
+    EXPECT_THAT(log.records(),
+                ElementsAre(CapturedLog::Record{
+                    trivial::warning, "cryptoki: session not logged in, action forced, slot: 3"}));
+}
+
+TEST_F(SessionTracking, LogoutWhenNeverLoggedInIsForced) {
+    EXPECT_EQ(cryptoki.logout(kSlot), CKR_OK);
+    EXPECT_FALSE(cryptoki.isLoggedIn(kSlot));
+    EXPECT_THAT(library.calls, IsEmpty());
+    EXPECT_THAT(log.records(),
+                ElementsAre(CapturedLog::Record{
+                    trivial::warning, "cryptoki: session not logged in, action forced, slot: 3"}));
+}
+
+TEST_F(SessionTracking, ReleaseSlotUndoesEveryCountedRequest) {
+    open();
+    open();
+    login();
+    cryptoki.setLocked(kSlot, true);
+    library.calls.clear();
+
+    EXPECT_EQ(cryptoki.releaseSlot(kSlot), CKR_OK);
+    EXPECT_THAT(library.calls, ElementsAre("C_Logout 101", "C_CloseSession 101"));
+    EXPECT_FALSE(cryptoki.isLocked(kSlot));
+    EXPECT_FALSE(cryptoki.isLoggedIn(kSlot));
+    EXPECT_EQ(cryptoki.sessionHandle(kSlot), 0u);
+
+    // Nothing is left to undo.
+    library.calls.clear();
+    EXPECT_EQ(cryptoki.releaseSlot(kSlot), CKR_OK);
+    EXPECT_THAT(library.calls, IsEmpty());
+}
+
+TEST_F(SessionTracking, ReleaseSlotSwallowsLibraryFailures) {
+    open();
+    login();
+    library.failures["C_Logout"] = CKR_DEVICE_REMOVED;
+    library.failures["C_CloseSession"] = CKR_DEVICE_REMOVED;
+    EXPECT_EQ(cryptoki.releaseSlot(kSlot), CKR_OK);
+    EXPECT_THAT(library.calls, ElementsAre("C_OpenSession 3", "C_Login 101", "C_Logout 101",
+                                           "C_CloseSession 101"));
+    library.failures.clear();
+    // The failed logout is still counted; the open count is balanced.
+    EXPECT_TRUE(cryptoki.isLoggedIn(kSlot));
+    cryptoki.releaseSlot(kSlot);
+}
+
+TEST_F(SessionTracking, SlotsAreTrackedSeparately) {
+    EXPECT_FALSE(cryptoki.isLoggedIn(7));
+    EXPECT_FALSE(cryptoki.isLocked(7));
+    open();
+    cryptoki.openSession(7, kFlags, nullptr, nullptr);
+    EXPECT_EQ(cryptoki.sessionHandle(kSlot), 101u);
+    EXPECT_EQ(cryptoki.sessionHandle(7), 102u);
+    cryptoki.closeSession(7);
+    cryptoki.closeSession(kSlot);
+    EXPECT_THAT(library.calls, ElementsAre("C_OpenSession 3", "C_OpenSession 7",
+                                           "C_CloseSession 102", "C_CloseSession 101"));
+    EXPECT_THAT(log.records(), IsEmpty());
+}
+
+}  // namespace

@@ -1,0 +1,109 @@
+#include "cryptoki/device.h"
+
+#include <cstring>
+#include <string>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <boost/exception/get_error_info.hpp>
+#include <boost/optional/optional_io.hpp>
+#include <boost/smart_ptr/make_shared.hpp>
+
+#include "exception/cryptoki.h"
+#include "fake_library.h"
+#include "fake_token.h"
+#include "function_list_cryptoki.h"
+#include "log_capture.h"
+
+namespace {
+
+using kelvo::plugin::cryptoki::Device;
+using kelvo::test::CapturedLog;
+using kelvo::test::FakeLibrary;
+using kelvo::test::FakeToken;
+using kelvo::test::FunctionListCryptoki;
+using ::testing::ElementsAre;
+namespace exception = kelvo::plugin::exception;
+namespace trivial = boost::log::trivial;
+
+template <std::size_t N>
+void fill(unsigned char (&field)[N], const std::string& text) {
+    std::memset(field, ' ', N);
+    std::memcpy(field, text.data(), std::min(N, text.size()));
+}
+
+class DeviceRecord : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fill(library.tokenInfo.label, "My token");
+        fill(library.tokenInfo.model, "ZOLVEXToken GOST");
+        fill(library.tokenInfo.serialNumber, "0000001234");
+        library.tokenInfo.hardwareVersion = {1, 5};
+        library.tokenInfo.firmwareVersion = {10, 0};
+    }
+
+    FakeLibrary library;
+    FakeToken token{boost::make_shared<FunctionListCryptoki>(library.functionList())};
+};
+
+TEST_F(DeviceRecord, FieldsComeFromTheTokenInformation) {
+    CapturedLog log;
+    const Device device(token, 4);
+    EXPECT_EQ(device.token, &token);
+    EXPECT_EQ(device.slot, 4u);
+    EXPECT_EQ(device.label, "My token");
+    EXPECT_EQ(device.model, "ZOLVEXToken GOST");
+    EXPECT_EQ(device.serial, "0000001234");
+    EXPECT_EQ(device.alias, "test alias");
+    EXPECT_EQ(device.id, "ZOLVEXToken GOST 0000001234");
+    EXPECT_EQ(device.hardwareVersion, "1.5");
+    EXPECT_EQ(device.firmwareVersion, "10.0");
+    EXPECT_THAT(library.calls, ElementsAre("C_GetTokenInfo 4"));
+    EXPECT_THAT(log.records(), ElementsAre(CapturedLog::Record{
+                                   trivial::info,
+                                   "cryptoki: create device:\nlabel: My token\nmodel: ZOLVEXToken "
+                                   "GOST\nserial: 0000001234\nalias: test alias\nid: ZOLVEXToken "
+                                   "GOST 0000001234\n"}));
+}
+
+TEST_F(DeviceRecord, OnlyTrailingBlanksAreCut) {
+    fill(library.tokenInfo.label, "");
+    EXPECT_EQ(Device(token, 1).label, "");
+
+    fill(library.tokenInfo.label, " a  b ");
+    EXPECT_EQ(Device(token, 1).label, " a  b");
+
+    const std::string full = "abcdefghijklmnopqrstuvwxyz012345";
+    fill(library.tokenInfo.label, full);
+    EXPECT_EQ(Device(token, 1).label, full);
+}
+
+TEST_F(DeviceRecord, LibraryFailureRaisesFromTheConstructor) {
+    library.failures["C_GetTokenInfo"] = CKR_DEVICE_REMOVED;
+    try {
+        Device device(token, 1);
+        FAIL() << "no exception";
+    } catch (const exception::CryptokiException& error) {
+        EXPECT_EQ(error.code().value(), exception::CkrDeviceRemoved);
+        EXPECT_EQ(*boost::get_error_info<boost::throw_function>(error), std::string("Device"));
+    }
+}
+
+TEST(DeviceWithoutBinding, RaisesInsteadOfReading) {
+    FakeToken token{nullptr};
+    EXPECT_THROW(Device(token, 1), exception::CryptokiException);
+}
+
+TEST_F(DeviceRecord, MatchesAnyNameIgnoringCase) {
+    fill(library.tokenInfo.label, "Office");
+    const Device device(token, 1);
+    EXPECT_TRUE(device.matches("zolvextoken gost 0000001234"));
+    EXPECT_TRUE(device.matches("0000001234"));
+    EXPECT_TRUE(device.matches("OFFICE"));
+    EXPECT_TRUE(device.matches("ZOLVEXTOKEN GOST"));
+    EXPECT_TRUE(device.matches("Test Alias"));
+    EXPECT_FALSE(device.matches("ZOLVEXToken GOST 000000123"));
+    EXPECT_FALSE(device.matches(""));
+}
+
+}  // namespace

@@ -1,0 +1,288 @@
+#include "cryptoki/icryptoki.h"
+
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <boost/exception/get_error_info.hpp>
+#include <boost/optional/optional_io.hpp>
+
+#include "crypto/icertificate.h"
+#include "crypto/ipublic_key.h"
+#include "exception/cryptoki.h"
+#include "fake_library.h"
+#include "function_list_cryptoki.h"
+
+namespace {
+
+namespace cryptoki = kelvo::plugin::cryptoki;
+namespace exception = kelvo::plugin::exception;
+using kelvo::test::FakeLibrary;
+using kelvo::test::FunctionListCryptoki;
+using kelvo::test::ulongBytes;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+constexpr CK_SLOT_ID kSlot = 1;
+using Handle = boost::optional<CK_OBJECT_HANDLE>;
+using KeyType = boost::optional<CK_KEY_TYPE>;
+
+std::string bytes(const std::vector<unsigned char>& values) {
+    return std::string(values.begin(), values.end());
+}
+
+// Only the serial number matters to the templates.
+class SerialCertificate : public kelvo::plugin::crypto::ICertificate {
+public:
+    explicit SerialCertificate(std::string serial) : serial_(std::move(serial)) {}
+    std::string serialNumber() const override { return serial_; }
+
+    void* storeContext() const override { return nullptr; }
+    const ICertificate* tokenCertificate() const override { return nullptr; }
+    const ICertificate* sslCertificate() const override { return nullptr; }
+    boost::shared_ptr<kelvo::plugin::crypto::IPrivateKey> privateKey() override { return {}; }
+    boost::shared_ptr<kelvo::plugin::crypto::IPublicKey> publicKey() override { return {}; }
+    boost::shared_ptr<kelvo::plugin::crypto::IProvider> provider(const std::wstring&) override {
+        return {};
+    }
+    boost::optional<std::wstring> container() override { return boost::none; }
+    long version() const override { return 0; }
+    std::string der() const override { return {}; }
+    std::string issuer() const override { return {}; }
+    std::string subject() const override { return {}; }
+    std::string hashAlgorithm() override { return {}; }
+    std::string signatureAlgorithm() const override { return {}; }
+    std::string storeName() const override { return {}; }
+    kelvo::plugin::crypto::NameRecord issuerName() const override { return {}; }
+    kelvo::plugin::crypto::NameRecord subjectName() const override { return {}; }
+    boost::posix_time::ptime notBefore() const override { return {}; }
+    boost::posix_time::ptime notAfter() const override { return {}; }
+    boost::optional<std::uint16_t> keyUsage() const override { return boost::none; }
+    boost::optional<std::wstring> subjectSignTool() const override { return boost::none; }
+    boost::optional<std::wstring> issuerSignTool() const override { return boost::none; }
+    boost::optional<boost::posix_time::ptime> privateKeyNotBefore() const override {
+        return boost::none;
+    }
+    boost::optional<boost::posix_time::ptime> privateKeyNotAfter() const override {
+        return boost::none;
+    }
+    std::vector<std::string> extendedKeyUsages() const override { return {}; }
+    boost::optional<std::string> thumbprint() const override { return boost::none; }
+    boost::optional<std::wstring> install(
+        const boost::shared_ptr<kelvo::plugin::crypto::IProvider>&, const wchar_t*, std::size_t,
+        const std::string&) override {
+        return boost::none;
+    }
+    bool isInStore(const std::string&, bool) const override { return false; }
+    bool isValidContext() const override { return false; }
+    bool hasExtension() const override { return false; }
+    X509* x509() const override { return nullptr; }
+
+private:
+    std::string serial_;
+};
+
+class ValueKey : public kelvo::plugin::crypto::IPublicKey {
+public:
+    explicit ValueKey(std::string value) : value_(std::move(value)) {}
+    const std::string& algorithm() const override { return empty_; }
+    const std::string& parameters() const override { return empty_; }
+    const std::string& value() const override { return value_; }
+    bool equals(const IPublicKey& other) const override { return value_ == other.value(); }
+
+private:
+    std::string value_;
+    std::string empty_;
+};
+
+std::string attributeValue(const CK_ATTRIBUTE& attribute) {
+    return std::string(static_cast<const char*>(attribute.pValue), attribute.ulValueLen);
+}
+
+class TokenObjects : public ::testing::Test {
+protected:
+    void SetUp() override {
+        cryptoki.openSession(kSlot, CKF_SERIAL_SESSION, nullptr, nullptr);
+        library.calls.clear();
+    }
+    void TearDown() override { cryptoki.closeSession(kSlot); }
+
+    void add(CK_OBJECT_HANDLE handle, CK_OBJECT_CLASS objectClass, const std::string& id,
+             const std::string& value) {
+        library.objects.push_back({handle,
+                                   {{CKA_CLASS, ulongBytes(objectClass)},
+                                    {CKA_ID, id},
+                                    {CKA_VALUE, value},
+                                    {CKA_KEY_TYPE, ulongBytes(CKK_GOSTR3410)}}});
+    }
+
+    FakeLibrary library;
+    FunctionListCryptoki cryptoki{library.functionList()};
+};
+
+TEST_F(TokenObjects, AttributeReadsLengthThenValue) {
+    add(7, CKO_CERTIFICATE, "id", std::string("der\0bytes", 9));
+    EXPECT_EQ(cryptoki::attribute(cryptoki, kSlot, 7, CKA_VALUE), std::string("der\0bytes", 9));
+    EXPECT_THAT(library.calls, ElementsAre("C_GetAttributeValue 101", "C_GetAttributeValue 101"));
+}
+
+TEST_F(TokenObjects, AttributeFailuresRaiseOrFillTheErrorCode) {
+    add(7, CKO_CERTIFICATE, "id", "value");
+    try {
+        cryptoki::attribute(cryptoki, kSlot, 7, CKA_SERIAL_NUMBER);
+        FAIL() << "no exception";
+    } catch (const exception::CryptokiException& error) {
+        EXPECT_EQ(error.code().value(), exception::CkrAttributeTypeInvalid);
+        EXPECT_EQ(*boost::get_error_info<boost::throw_function>(error), std::string("attribute"));
+    }
+
+    library.failures["C_GetAttributeValue"] = CKR_PIN_INCORRECT;
+    std::error_code error;
+    EXPECT_EQ(cryptoki::attribute(cryptoki, kSlot, 7, CKA_VALUE, error), "");
+    EXPECT_EQ(error.value(), 40160);
+    EXPECT_EQ(&error.category(), &exception::cryptokiCategory());
+
+    library.failures.clear();
+    EXPECT_EQ(cryptoki::attribute(cryptoki, kSlot, 7, CKA_VALUE, error), "value");
+    EXPECT_FALSE(error);
+}
+
+TEST_F(TokenObjects, ToleratedFailureGivesAnEmptyAttribute) {
+    library.failures["C_GetAttributeValue"] = CKR_FUNCTION_FAILED;
+    EXPECT_EQ(cryptoki::attribute(cryptoki, kSlot, 7, CKA_VALUE), "");
+}
+
+TEST_F(TokenObjects, KeyTypeNeedsAWholeNumber) {
+    add(7, CKO_PUBLIC_KEY, "id", "value");
+    EXPECT_EQ(cryptoki::keyType(cryptoki, kSlot, 7), KeyType(CKK_GOSTR3410));
+
+    library.objects[0].attributes[CKA_KEY_TYPE] = std::string(3, '\0');
+    EXPECT_EQ(cryptoki::keyType(cryptoki, kSlot, 7), boost::none);
+
+    std::error_code error;
+    EXPECT_EQ(cryptoki::keyType(cryptoki, kSlot, 8, error), boost::none);
+    EXPECT_EQ(error.value(), exception::CkrObjectHandleInvalid);
+}
+
+TEST_F(TokenObjects, ObjectsSearchesOnceAndReturnsAtMost128) {
+    for (CK_OBJECT_HANDLE handle = 1; handle <= 130; ++handle) {
+        add(handle, CKO_CERTIFICATE, "", "");
+    }
+    CK_OBJECT_CLASS certificate = CKO_CERTIFICATE;
+    CK_ATTRIBUTE search{CKA_CLASS, &certificate, sizeof(certificate)};
+    const auto found = cryptoki::objects(cryptoki, kSlot, &search, 1);
+    ASSERT_EQ(found.size(), 128u);
+    EXPECT_EQ(found.front(), 1u);
+    EXPECT_EQ(found.back(), 128u);
+    EXPECT_THAT(library.calls, ElementsAre("C_FindObjectsInit 101", "C_FindObjects 101",
+                                           "C_FindObjectsFinal 101"));
+}
+
+TEST_F(TokenObjects, FailedSearchSkipsTheFinalCall) {
+    library.failures["C_FindObjects"] = CKR_OPERATION_NOT_INITIALIZED;
+    try {
+        cryptoki::objects(cryptoki, kSlot, nullptr, 0);
+        FAIL() << "no exception";
+    } catch (const exception::CryptokiException& error) {
+        EXPECT_EQ(error.code().value(), exception::CkrOperationNotInitialized);
+        EXPECT_EQ(*boost::get_error_info<boost::throw_function>(error), std::string("objects"));
+    }
+    EXPECT_THAT(library.calls, ElementsAre("C_FindObjectsInit 101", "C_FindObjects 101"));
+}
+
+TEST_F(TokenObjects, MechanismsAskForTheCountFirst) {
+    EXPECT_THAT(cryptoki::mechanisms(cryptoki, kSlot), IsEmpty());
+    EXPECT_THAT(library.calls, ElementsAre("C_GetMechanismList 1"));
+
+    library.mechanisms = {CKM_GOSTR3410, CKM_GOSTR3411};
+    EXPECT_THAT(cryptoki::mechanisms(cryptoki, kSlot), ElementsAre(CKM_GOSTR3410, CKM_GOSTR3411));
+
+    library.failures["C_GetMechanismList"] = CKR_SLOT_ID_INVALID;  // tolerated
+    EXPECT_THAT(cryptoki::mechanisms(cryptoki, kSlot), IsEmpty());
+    library.failures["C_GetMechanismList"] = CKR_DEVICE_REMOVED;
+    try {
+        cryptoki::mechanisms(cryptoki, kSlot);
+        FAIL() << "no exception";
+    } catch (const exception::CryptokiException& error) {
+        EXPECT_EQ(error.code().value(), exception::CkrDeviceRemoved);
+        EXPECT_EQ(*boost::get_error_info<boost::throw_function>(error), std::string("mechanisms"));
+    }
+}
+
+TEST_F(TokenObjects, ManyMechanismsAreReadWithoutOverflow) {
+    library.mechanisms.assign(300, CKM_GOSTR3411);
+    EXPECT_EQ(cryptoki::mechanisms(cryptoki, kSlot).size(), 300u);
+
+    // A library whose count query overstates what it then writes.
+    library.mechanisms.assign(3, CKM_GOSTR3411);
+    library.reportedMechanismCount = 200;
+    EXPECT_EQ(cryptoki::mechanisms(cryptoki, kSlot).size(), 3u);
+}
+
+TEST(Templates, CertificateTemplateHoldsTheSerialAsDerInteger) {
+    const auto search = cryptoki::certificateTemplate(SerialCertificate(bytes({0x34, 0x12})));
+    ASSERT_EQ(search.size(), 2u);
+    EXPECT_EQ(search[0].type, CKA_CLASS);
+    EXPECT_EQ(attributeValue(search[0]), ulongBytes(CKO_CERTIFICATE));
+    EXPECT_EQ(search[1].type, CKA_SERIAL_NUMBER);
+    EXPECT_EQ(attributeValue(search[1]), bytes({0x02, 0x02, 0x12, 0x34}));
+
+    // No leading zero, even for a serial with its top bit set.
+    EXPECT_EQ(attributeValue(cryptoki::certificateTemplate(SerialCertificate(bytes({0x80})))[1]),
+              bytes({0x02, 0x01, 0x80}));
+}
+
+TEST(Templates, OverlongSerialTakesTheLongLengthForm) {
+    const std::string serial(200, '\x01');
+    const std::string value =
+        attributeValue(cryptoki::certificateTemplate(SerialCertificate(serial))[1]);
+    EXPECT_EQ(value.substr(0, 3), bytes({0x02, 0x81, 200}));
+    EXPECT_EQ(value.size(), 203u);
+}
+
+TEST(Templates, KeyTemplatesCarryClassAndId) {
+    const auto container = cryptoki::containerTemplate("key 1");
+    EXPECT_EQ(attributeValue(container[0]), ulongBytes(CKO_PUBLIC_KEY));
+    EXPECT_EQ(container[1].type, CKA_ID);
+    EXPECT_EQ(attributeValue(container[1]), "key 1");
+
+    const auto privateKey = cryptoki::privateKeyTemplate("key 2");
+    EXPECT_EQ(attributeValue(privateKey[0]), ulongBytes(CKO_PRIVATE_KEY));
+    EXPECT_EQ(attributeValue(privateKey[1]), "key 2");
+}
+
+TEST_F(TokenObjects, PairedPrivateKeySharesTheId) {
+    add(1, CKO_PUBLIC_KEY, "pair", "public");
+    add(2, CKO_PRIVATE_KEY, "other", "");
+    add(3, CKO_PRIVATE_KEY, "pair", "");
+    add(4, CKO_PUBLIC_KEY, "lonely", "");
+    EXPECT_EQ(cryptoki::pairedPrivateKey(cryptoki, kSlot, 1), Handle(3));
+    EXPECT_EQ(cryptoki::pairedPrivateKey(cryptoki, kSlot, 4), boost::none);
+}
+
+TEST_F(TokenObjects, PublicKeyByValueFindsTheValueInsideTheKeyIgnoringCase) {
+    add(1, CKO_PUBLIC_KEY, "a", "zzzz");
+    add(2, CKO_PUBLIC_KEY, "b", "key-Bytes");
+    add(3, CKO_CERTIFICATE, "c", "");
+    EXPECT_EQ(cryptoki::publicKeyByValue(cryptoki, kSlot, ValueKey("\x04\x40 KEY-bytes tail")),
+              Handle(2));
+    EXPECT_EQ(cryptoki::publicKeyByValue(cryptoki, kSlot, ValueKey("nothing")), boost::none);
+
+    const std::string value(64, '\xAB');
+    library.objects[0].attributes[CKA_VALUE] = value;
+    EXPECT_EQ(cryptoki::publicKeyByValue(cryptoki, kSlot, ValueKey("\x03\x43" + value + "\x01")),
+              Handle(1));
+
+    library.objects[0].attributes[CKA_VALUE] = "";
+    EXPECT_EQ(cryptoki::publicKeyByValue(cryptoki, kSlot, ValueKey("")), Handle(1));
+}
+
+TEST_F(TokenObjects, PublicKeyByValueWithoutPublicKeysReadsNothing) {
+    add(3, CKO_CERTIFICATE, "c", "");
+    EXPECT_EQ(cryptoki::publicKeyByValue(cryptoki, kSlot, ValueKey("key")), boost::none);
+    EXPECT_THAT(library.calls, ElementsAre("C_FindObjectsInit 101", "C_FindObjects 101",
+                                           "C_FindObjectsFinal 101"));
+}
+
+}  // namespace
