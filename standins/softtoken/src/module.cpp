@@ -1,7 +1,5 @@
 #include "module.h"
 
-#include <openssl/crypto.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -48,10 +46,13 @@ bool validInitArguments(const CK_C_INITIALIZE_ARGS& arguments) {
 
 }  // namespace
 
-Module::Module() {
-    // OpenSSL must outlive this object: initialising it now registers its exit handler
-    // before ours, so ours runs first.
-    OPENSSL_init_crypto(0, nullptr);
+Module::Module() = default;
+
+Module::~Module() {
+    // A client that exits without C_Finalize reaches this from the exit handlers, where
+    // OpenSSL may already have been cleaned up (clients often register their own OpenSSL
+    // teardown); freeing OpenSSL objects then crashes, so the state is left to the OS.
+    static_cast<void>(cryptoki_.release());
 }
 
 Module& Module::instance() {

@@ -22,6 +22,7 @@ public:
 
 private:
     Module();
+    ~Module();
     // Injected result for this call, if any (counts the call).
     std::optional<CK_RV> injected(const char* function);
 
