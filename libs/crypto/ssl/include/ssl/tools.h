@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+#include <openssl/asn1.h>
+
+namespace kelvo::plugin::ssl {
+
+// Removes the CERTIFICATE, CERTIFICATE REQUEST and PUBLIC KEY armour lines, then every
+// carriage return and line feed.
+std::string stripArmour(std::string text);
+
+// Empties OpenSSL's error queue of this thread and returns its text on one line.
+std::string errorText();
+
+// Numeric dotted form of an object identifier; empty for a null object.
+std::string oidText(const ASN1_OBJECT* object);
+
+}  // namespace kelvo::plugin::ssl

@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <openssl/err.h>
+#include <openssl/x509.h>
+
+#include "ssl/asn1_integer.h"
+#include "ssl/bio.h"
+#include "ssl/scoped_handle.h"
+#include "ssl/tools.h"
+
+namespace ssl = kelvo::plugin::ssl;
+
+namespace {
+
+int released = 0;
+void countRelease(int* value) {
+    ++released;
+    *value = -1;
+}
+
+}  // namespace
+
+TEST(ScopedHandle, ReleasesExactlyOnceAcrossMoves) {
+    int first = 1;
+    int second = 2;
+    released = 0;
+    {
+        ssl::scoped_handle<int> a(&first, countRelease);
+        ssl::scoped_handle<int> b(std::move(a));
+        EXPECT_FALSE(a);
+        EXPECT_EQ(&first, b.get());
+        ssl::scoped_handle<int> c(&second, countRelease);
+        c = std::move(b);
+        EXPECT_EQ(1, released);
+        EXPECT_EQ(-1, second);
+        ssl::scoped_handle<int> d(nullptr, countRelease);
+        EXPECT_EQ(&first, c.release());
+    }
+    EXPECT_EQ(1, released);
+    EXPECT_EQ(1, first);
+}
+
+TEST(Holders, OwnMemoryBioAndInteger) {
+    ssl::BIO bio;
+    ASSERT_TRUE(bio);
+    BIO_puts(bio.get(), "written");
+    EXPECT_EQ("written", bio.contents());
+
+    ssl::ASN1_INTEGER integer;
+    ASSERT_TRUE(integer);
+    ASSERT_EQ(1, ASN1_INTEGER_set(integer.get(), 0x8F01));
+    EXPECT_EQ(0x8F01, ASN1_INTEGER_get(integer.get()));
+}
+
+TEST(StripArmour, RemovesKnownArmourAndLineBreaksOnly) {
+    EXPECT_EQ("MIIBabc", ssl::stripArmour("-----BEGIN CERTIFICATE-----\r\nMIIB\r\nabc\r\n"
+                                          "-----END CERTIFICATE-----\r\n"));
+    EXPECT_EQ("MIIC", ssl::stripArmour("-----BEGIN CERTIFICATE REQUEST-----\nMIIC\n"
+                                       "-----END CERTIFICATE REQUEST-----\n"));
+    EXPECT_EQ("MFkw",
+              ssl::stripArmour("-----BEGIN PUBLIC KEY-----\nMFkw\n-----END PUBLIC KEY-----"));
+    EXPECT_EQ("-----BEGIN X509 CERTIFICATE-----MIIB",
+              ssl::stripArmour("-----BEGIN X509 CERTIFICATE-----\nMIIB\n"));
+    EXPECT_EQ("a b", ssl::stripArmour("a b"));
+}
+
+TEST(ErrorText, DrainsTheQueueOntoOneLine) {
+    ERR_clear_error();
+    EXPECT_EQ("", ssl::errorText());
+    const unsigned char garbage[] = {0x30, 0x03, 0x02, 0x01};
+    const unsigned char* cursor = garbage;
+    EXPECT_EQ(nullptr, d2i_X509(nullptr, &cursor, sizeof garbage));
+    ERR_raise_data(ERR_LIB_X509, X509_R_CERT_ALREADY_IN_HASH_TABLE, "second error");
+    const std::string text = ssl::errorText();
+    EXPECT_EQ(std::string::npos, text.find('\n'));
+    EXPECT_EQ(std::string::npos, text.find('\r'));
+    EXPECT_NE(std::string::npos, text.find("second error"));
+    EXPECT_NE(std::string::npos, text.find("asn1"));
+    EXPECT_EQ("", ssl::errorText());
+}
+
+TEST(OidText, RendersNumericForm) {
+    EXPECT_EQ("2.5.4.3", ssl::oidText(OBJ_nid2obj(NID_commonName)));
+    EXPECT_EQ("", ssl::oidText(nullptr));
+}
