@@ -1,0 +1,195 @@
+// Signing with a wrapped token key through OpenSSL's ordinary entry points, checked by
+// verification that does not go through the engine.
+#include <openssl/err.h>
+#include <openssl/objects.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "independent_gost.h"
+#include "rtengine/rtengine.h"
+#include "token_key_pair_fixture.h"
+
+namespace keyengine_test {
+namespace {
+
+template <typename T, void (*Free)(T*)>
+struct Freer {
+    void operator()(T* object) const { Free(object); }
+};
+using Request = std::unique_ptr<X509_REQ, Freer<X509_REQ, X509_REQ_free>>;
+using Certificate = std::unique_ptr<X509, Freer<X509, X509_free>>;
+using MdContext = std::unique_ptr<EVP_MD_CTX, Freer<EVP_MD_CTX, EVP_MD_CTX_free>>;
+using Bio = std::unique_ptr<BIO, Freer<BIO, BIO_free_all>>;
+
+struct SessionFree {
+    void operator()(rt_eng_p11_session_st* session) const { rt_eng_p11_session_free(session); }
+};
+using EngineSession = std::unique_ptr<rt_eng_p11_session_st, SessionFree>;
+
+// The command's exit status; its output (both streams) in output.
+int runOpenssl(const std::string& arguments, std::string& output) {
+    const std::string command = std::string(OPENSSL_COMMAND) + " " + arguments + " 2>&1";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    if (!pipe) {
+        return -1;
+    }
+    char buffer[256];
+    std::size_t read = 0;
+    while ((read = fread(buffer, 1, sizeof buffer, pipe.get())) > 0) {
+        output.append(buffer, read);
+    }
+    const int status = pclose(pipe.release());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void setSubject(X509_NAME* name, const char* commonName) {
+    ASSERT_EQ(
+        X509_NAME_add_entry_by_NID(name, NID_commonName, MBSTRING_UTF8,
+                                   reinterpret_cast<const unsigned char*>(commonName), -1, -1, 0),
+        1);
+}
+
+class EngineSigningTest : public TokenKeyPairTest,
+                          public ::testing::WithParamInterface<const GostFamily*> {
+protected:
+    void SetUp() override {
+        TokenKeyPairTest::SetUp();
+        pair_ = generate(family());
+        engineSession_.reset(rt_eng_p11_session_wrap(functions(), session(), 0, 0));
+        ASSERT_TRUE(engineSession_);
+        key_.reset(
+            rt_eng_p11_key_pair_wrap(engineSession_.get(), pair_.privateKey, pair_.publicKey));
+        ASSERT_TRUE(key_) << ERR_reason_error_string(ERR_peek_last_error());
+    }
+    void TearDown() override {
+        key_.reset();
+        engineSession_.reset();
+        TokenKeyPairTest::TearDown();
+    }
+
+    const GostFamily& family() const { return *GetParam(); }
+    // The verification key rebuilt from the token's public-key object alone.
+    Pkey tokenPublicKey() const {
+        return gostPublicKey(family().algorithmNid,
+                             attribute(pair_.publicKey, CKA_GOSTR3410_PARAMS),
+                             attribute(pair_.publicKey, CKA_VALUE));
+    }
+    std::string writePem(const char* name, int (*write)(BIO*, const void*), const void* object) {
+        const std::string path = (folder() / name).string();
+        Bio bio(BIO_new_file(path.c_str(), "w"));
+        EXPECT_TRUE(bio && write(bio.get(), object) == 1);
+        return path;
+    }
+
+    KeyPairHandles pair_{};
+    EngineSession engineSession_;
+    Pkey key_;
+};
+
+TEST_P(EngineSigningTest, WrappedKeyCarriesTheTokenPublicKey) {
+    EXPECT_EQ(EVP_PKEY_get_base_id(key_.get()), family().algorithmNid);
+    EXPECT_EQ(publicValue(key_.get()), attribute(pair_.publicKey, CKA_VALUE));
+}
+
+TEST_P(EngineSigningTest, RequestSignedWithDefaultDigestVerifies) {
+    Request request(X509_REQ_new());
+    setSubject(X509_REQ_get_subject_name(request.get()), "Token Request");
+    ASSERT_EQ(X509_REQ_set_pubkey(request.get(), key_.get()), 1);
+    // The request builder's digest lookup: the 2012-256 signature's short name names no
+    // digest, so the key's default digest is used.
+    const EVP_MD* digest = EVP_get_digestbyname(OBJ_nid2sn(NID_id_GostR3410_2012_256));
+    ASSERT_GT(X509_REQ_sign(request.get(), key_.get(), digest), 0)
+        << ERR_error_string(ERR_get_error(), nullptr);
+    EXPECT_EQ(X509_REQ_get_signature_nid(request.get()), family().defaultSignatureNid);
+
+    Pkey independent = reencodedPublicKey(X509_REQ_get_X509_PUBKEY(request.get()));
+    ASSERT_TRUE(independent);
+    EXPECT_EQ(X509_REQ_verify(request.get(), independent.get()), 1);
+    Pkey fromToken = tokenPublicKey();
+    ASSERT_TRUE(fromToken);
+    EXPECT_EQ(X509_REQ_verify(request.get(), fromToken.get()), 1);
+
+    const std::string path = writePem(
+        "request.pem",
+        [](BIO* b, const void* r) {
+            return PEM_write_bio_X509_REQ(b, static_cast<X509_REQ*>(const_cast<void*>(r)));
+        },
+        request.get());
+    std::string output;
+    EXPECT_EQ(runOpenssl("req -engine gost -in " + path + " -noout -verify", output), 0) << output;
+    EXPECT_NE(output.find("verify OK"), std::string::npos) << output;
+}
+
+TEST_P(EngineSigningTest, SelfSignedCertificateVerifies) {
+    Certificate certificate(X509_new());
+    ASSERT_EQ(X509_set_version(certificate.get(), X509_VERSION_3), 1);
+    ASN1_INTEGER_set(X509_get_serialNumber(certificate.get()), 1);
+    setSubject(X509_get_subject_name(certificate.get()), "Token Root");
+    setSubject(X509_get_issuer_name(certificate.get()), "Token Root");
+    X509_gmtime_adj(X509_getm_notBefore(certificate.get()), -3600);
+    X509_gmtime_adj(X509_getm_notAfter(certificate.get()), 3600);
+    ASSERT_EQ(X509_set_pubkey(certificate.get(), key_.get()), 1);
+    ASSERT_GT(X509_sign(certificate.get(), key_.get(), nullptr), 0)
+        << ERR_error_string(ERR_get_error(), nullptr);
+
+    Pkey fromToken = tokenPublicKey();
+    ASSERT_TRUE(fromToken);
+    EXPECT_EQ(X509_verify(certificate.get(), fromToken.get()), 1);
+
+    const std::string path = writePem(
+        "root.pem",
+        [](BIO* b, const void* c) {
+            return PEM_write_bio_X509(b, static_cast<X509*>(const_cast<void*>(c)));
+        },
+        certificate.get());
+    std::string output;
+    EXPECT_EQ(runOpenssl("verify -engine gost -CAfile " + path + " " + path, output), 0) << output;
+}
+
+TEST_P(EngineSigningTest, DigestSignVerifiesAgainstTokenPublicKey) {
+    const std::string data = "data signed on the token";
+    MdContext signing(EVP_MD_CTX_new());
+    ASSERT_EQ(EVP_DigestSignInit(signing.get(), nullptr, nullptr, nullptr, key_.get()), 1)
+        << ERR_error_string(ERR_get_error(), nullptr);
+    std::size_t length = 0;
+    ASSERT_EQ(EVP_DigestSign(signing.get(), nullptr, &length,
+                             reinterpret_cast<const unsigned char*>(data.data()), data.size()),
+              1);
+    std::string signature(length, '\0');
+    ASSERT_EQ(
+        EVP_DigestSign(signing.get(), reinterpret_cast<unsigned char*>(signature.data()), &length,
+                       reinterpret_cast<const unsigned char*>(data.data()), data.size()),
+        1)
+        << ERR_error_string(ERR_get_error(), nullptr);
+    ASSERT_EQ(length, attribute(pair_.publicKey, CKA_VALUE).size());
+
+    Pkey fromToken = tokenPublicKey();
+    ASSERT_TRUE(fromToken);
+    const auto verify = [&](const std::string& signed_, const std::string& sig) {
+        MdContext verifying(EVP_MD_CTX_new());
+        EXPECT_EQ(EVP_DigestVerifyInit(verifying.get(), nullptr, nullptr, nullptr, fromToken.get()),
+                  1);
+        const int result = EVP_DigestVerify(
+            verifying.get(), reinterpret_cast<const unsigned char*>(sig.data()), sig.size(),
+            reinterpret_cast<const unsigned char*>(signed_.data()), signed_.size());
+        ERR_clear_error();
+        return result;
+    };
+    EXPECT_EQ(verify(data, signature), 1);
+    EXPECT_NE(verify(data + ".", signature), 1);
+    std::string damaged = signature;
+    damaged[0] ^= 0x01;
+    EXPECT_NE(verify(data, damaged), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, EngineSigningTest,
+                         ::testing::Values(&gost2001(), &gost2012_256(), &gost2012_256CryptoPro(),
+                                           &gost2012_512()),
+                         [](const auto& info) { return std::string(info.param->name); });
+
+}  // namespace
+}  // namespace keyengine_test
