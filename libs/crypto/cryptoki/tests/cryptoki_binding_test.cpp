@@ -48,30 +48,30 @@ TEST_F(Binding, FunctionsComeFromTheVendorList) {
 }
 
 TEST_F(Binding, SlotListReplacesTheOutputOnlyWhenThereAreSlots) {
-    std::vector<CK_SLOT_ID> slots{42};
-    EXPECT_EQ(cryptoki.slotList(true, slots), CKR_OK);
-    EXPECT_THAT(slots, ElementsAre(42u));
+    std::vector<CK_SLOT_ID> slotIds{42};
+    EXPECT_EQ(cryptoki.slotList(true, slotIds), CKR_OK);
+    EXPECT_THAT(slotIds, ElementsAre(42u));
     EXPECT_THAT(library.calls, ElementsAre("C_GetSlotList 1"));
 
-    library.slots = {1, 4};
-    EXPECT_EQ(cryptoki.slotList(false, slots), CKR_OK);
-    EXPECT_THAT(slots, ElementsAre(1u, 4u));
+    library.slotIds = {1, 4};
+    EXPECT_EQ(cryptoki.slotList(false, slotIds), CKR_OK);
+    EXPECT_THAT(slotIds, ElementsAre(1u, 4u));
 
     library.failures["C_GetSlotList"] = CKR_DEVICE_ERROR;
-    slots = {42};
-    EXPECT_EQ(cryptoki.slotList(true, slots), CKR_DEVICE_ERROR);
-    EXPECT_THAT(slots, ElementsAre(42u));
+    slotIds = {42};
+    EXPECT_EQ(cryptoki.slotList(true, slotIds), CKR_DEVICE_ERROR);
+    EXPECT_THAT(slotIds, ElementsAre(42u));
 }
 
 TEST_F(Binding, ListsLongerThanTheBufferReportTheLibrarysError) {
-    library.slots.assign(257, 1);
-    std::vector<CK_SLOT_ID> slots{42};
-    EXPECT_EQ(cryptoki.slotList(true, slots), CKR_BUFFER_TOO_SMALL);
-    EXPECT_THAT(slots, ElementsAre(42u));
+    library.slotIds.assign(257, 1);
+    std::vector<CK_SLOT_ID> slotIds{42};
+    EXPECT_EQ(cryptoki.slotList(true, slotIds), CKR_BUFFER_TOO_SMALL);
+    EXPECT_THAT(slotIds, ElementsAre(42u));
 
-    library.slots.assign(256, 1);
-    EXPECT_EQ(cryptoki.slotList(true, slots), CKR_OK);
-    EXPECT_EQ(slots.size(), 256u);
+    library.slotIds.assign(256, 1);
+    EXPECT_EQ(cryptoki.slotList(true, slotIds), CKR_OK);
+    EXPECT_EQ(slotIds.size(), 256u);
 }
 
 TEST_F(Binding, MechanismListReadsTheSlotsMechanisms) {

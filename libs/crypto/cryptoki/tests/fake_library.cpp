@@ -144,7 +144,7 @@ CK_RV FakeLibrary::record(const std::string& entry, CK_ULONG argument) {
 }
 
 CK_RV FakeLibrary::getSlotList(CK_SLOT_ID* list, CK_ULONG* count) {
-    return copyList(slots, 0, list, count);
+    return copyList(slotIds, 0, list, count);
 }
 
 CK_RV FakeLibrary::getMechanismList(CK_SLOT_ID, CK_MECHANISM_TYPE* list, CK_ULONG* count) {

@@ -30,7 +30,7 @@ public:
     std::map<std::string, CK_RV> failures;
     std::vector<std::string> calls;
 
-    std::vector<CK_SLOT_ID> slots;
+    std::vector<CK_SLOT_ID> slotIds;
     std::vector<CK_MECHANISM_TYPE> mechanisms;
     std::vector<Object> objects;
     CK_TOKEN_INFO tokenInfo{};

@@ -37,9 +37,9 @@ CK_RV FunctionListCryptoki::C_Finalize(void* reserved) {
     return functions()->C_Finalize(reserved);
 }
 
-CK_RV FunctionListCryptoki::C_GetSlotList(CK_BBOOL tokenPresent, CK_SLOT_ID* slots,
+CK_RV FunctionListCryptoki::C_GetSlotList(CK_BBOOL tokenPresent, CK_SLOT_ID* slotIds,
                                           CK_ULONG* count) {
-    return functions()->C_GetSlotList(tokenPresent, slots, count);
+    return functions()->C_GetSlotList(tokenPresent, slotIds, count);
 }
 
 CK_RV FunctionListCryptoki::C_GetMechanismList(CK_SLOT_ID slot, CK_MECHANISM_TYPE* mechanisms,

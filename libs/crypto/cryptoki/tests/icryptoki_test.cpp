@@ -8,9 +8,8 @@
 #include <boost/exception/get_error_info.hpp>
 #include <boost/optional/optional_io.hpp>
 
-#include "crypto/icertificate.h"
-#include "crypto/ipublic_key.h"
 #include "exception/cryptoki.h"
+#include "fake_certificate.h"
 #include "fake_library.h"
 #include "function_list_cryptoki.h"
 
@@ -20,7 +19,9 @@ namespace cryptoki = kelvo::plugin::cryptoki;
 namespace exception = kelvo::plugin::exception;
 using kelvo::test::FakeLibrary;
 using kelvo::test::FunctionListCryptoki;
+using kelvo::test::SerialCertificate;
 using kelvo::test::ulongBytes;
+using kelvo::test::ValueKey;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -31,70 +32,6 @@ using KeyType = boost::optional<CK_KEY_TYPE>;
 std::string bytes(const std::vector<unsigned char>& values) {
     return std::string(values.begin(), values.end());
 }
-
-// Only the serial number matters to the templates.
-class SerialCertificate : public kelvo::plugin::crypto::ICertificate {
-public:
-    explicit SerialCertificate(std::string serial) : serial_(std::move(serial)) {}
-    std::string serialNumber() const override { return serial_; }
-
-    void* storeContext() const override { return nullptr; }
-    const ICertificate* tokenCertificate() const override { return nullptr; }
-    const ICertificate* sslCertificate() const override { return nullptr; }
-    boost::shared_ptr<kelvo::plugin::crypto::IPrivateKey> privateKey() override { return {}; }
-    boost::shared_ptr<kelvo::plugin::crypto::IPublicKey> publicKey() override { return {}; }
-    boost::shared_ptr<kelvo::plugin::crypto::IProvider> provider(const std::wstring&) override {
-        return {};
-    }
-    boost::optional<std::wstring> container() override { return boost::none; }
-    long version() const override { return 0; }
-    std::string der() const override { return {}; }
-    std::string issuer() const override { return {}; }
-    std::string subject() const override { return {}; }
-    std::string hashAlgorithm() override { return {}; }
-    std::string signatureAlgorithm() const override { return {}; }
-    std::string storeName() const override { return {}; }
-    kelvo::plugin::crypto::NameRecord issuerName() const override { return {}; }
-    kelvo::plugin::crypto::NameRecord subjectName() const override { return {}; }
-    boost::posix_time::ptime notBefore() const override { return {}; }
-    boost::posix_time::ptime notAfter() const override { return {}; }
-    boost::optional<std::uint16_t> keyUsage() const override { return boost::none; }
-    boost::optional<std::wstring> subjectSignTool() const override { return boost::none; }
-    boost::optional<std::wstring> issuerSignTool() const override { return boost::none; }
-    boost::optional<boost::posix_time::ptime> privateKeyNotBefore() const override {
-        return boost::none;
-    }
-    boost::optional<boost::posix_time::ptime> privateKeyNotAfter() const override {
-        return boost::none;
-    }
-    std::vector<std::string> extendedKeyUsages() const override { return {}; }
-    boost::optional<std::string> thumbprint() const override { return boost::none; }
-    boost::optional<std::wstring> install(
-        const boost::shared_ptr<kelvo::plugin::crypto::IProvider>&, const wchar_t*, std::size_t,
-        const std::string&) override {
-        return boost::none;
-    }
-    bool isInStore(const std::string&, bool) const override { return false; }
-    bool isValidContext() const override { return false; }
-    bool hasExtension() const override { return false; }
-    X509* x509() const override { return nullptr; }
-
-private:
-    std::string serial_;
-};
-
-class ValueKey : public kelvo::plugin::crypto::IPublicKey {
-public:
-    explicit ValueKey(std::string value) : value_(std::move(value)) {}
-    const std::string& algorithm() const override { return empty_; }
-    const std::string& parameters() const override { return empty_; }
-    const std::string& value() const override { return value_; }
-    bool equals(const IPublicKey& other) const override { return value_ == other.value(); }
-
-private:
-    std::string value_;
-    std::string empty_;
-};
 
 std::string attributeValue(const CK_ATTRIBUTE& attribute) {
     return std::string(static_cast<const char*>(attribute.pValue), attribute.ulValueLen);
