@@ -21,6 +21,19 @@ struct Freer {
     void operator()(T* object) const { Free(object); }
 };
 
+// A hand-built X509_PUBKEY carries no decoded key; a DER round trip decodes it.
+Pkey reencoded(X509_PUBKEY* publicKey) {
+    requireGostEncodings();
+    unsigned char* der = nullptr;
+    const int length = i2d_X509_PUBKEY(publicKey, &der);
+    const unsigned char* in = der;
+    ERR_set_mark();
+    Pkey key(length > 0 ? d2i_PUBKEY(nullptr, &in, length) : nullptr);
+    ERR_pop_to_mark();
+    OPENSSL_free(der);
+    return key;
+}
+
 }  // namespace
 
 std::string oidDer(const std::string& dotted) {
@@ -57,7 +70,7 @@ Pkey gostPublicKey(int algorithmNid, const std::string& paramSet, const std::str
         OPENSSL_free(encoded);
         return nullptr;
     }
-    return reencodedPublicKey(pubkey.get());
+    return reencoded(pubkey.get());
 }
 
 std::string publicValue(EVP_PKEY* key) {
@@ -79,18 +92,6 @@ std::string publicValue(EVP_PKEY* key) {
     }
     return std::string(reinterpret_cast<const char*>(ASN1_STRING_get0_data(octets.get())),
                        ASN1_STRING_length(octets.get()));
-}
-
-Pkey reencodedPublicKey(X509_PUBKEY* publicKey) {
-    requireGostEncodings();
-    unsigned char* der = nullptr;
-    const int length = i2d_X509_PUBKEY(publicKey, &der);
-    const unsigned char* in = der;
-    ERR_set_mark();
-    Pkey key(length > 0 ? d2i_PUBKEY(nullptr, &in, length) : nullptr);
-    ERR_pop_to_mark();
-    OPENSSL_free(der);
-    return key;
 }
 
 }  // namespace keyengine_test

@@ -25,8 +25,4 @@ Pkey gostPublicKey(int algorithmNid, const std::string& paramSet, const std::str
 // The x || y a key encodes in its SubjectPublicKeyInfo (what CKA_VALUE holds on a token).
 std::string publicValue(EVP_PKEY* key);
 
-// An independent verification key for the public key inside an encoded structure: the DER
-// of the key's SubjectPublicKeyInfo decoded afresh.
-Pkey reencodedPublicKey(X509_PUBKEY* publicKey);
-
 }  // namespace keyengine_test

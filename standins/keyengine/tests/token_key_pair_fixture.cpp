@@ -8,48 +8,49 @@
 
 namespace keyengine_test {
 
+// name, parameter set, hash parameters, generation, key type, key NID, default signature NID
 const GostFamily& gost2001() {
-    static const GostFamily family{"gost2001",
-                                   "1.2.643.2.2.35.1",
-                                   "1.2.643.2.2.30.1",
-                                   CKM_GOSTR3410_KEY_PAIR_GEN,
-                                   CKK_GOSTR3410,
-                                   NID_id_GostR3410_2001,
-                                   NID_id_GostR3411_94_with_GostR3410_2001};
-    return family;
+    static const GostFamily f{"gost2001",
+                              "1.2.643.2.2.35.1",
+                              "1.2.643.2.2.30.1",
+                              CKM_GOSTR3410_KEY_PAIR_GEN,
+                              CKK_GOSTR3410,
+                              NID_id_GostR3410_2001,
+                              NID_id_GostR3411_94_with_GostR3410_2001};
+    return f;
 }
 
 const GostFamily& gost2012_256() {
-    static const GostFamily family{"gost2012_256",
-                                   "1.2.643.7.1.2.1.1.1",
-                                   "1.2.643.7.1.1.2.2",
-                                   CKM_GOSTR3410_KEY_PAIR_GEN,
-                                   CKK_GOSTR3410,
-                                   NID_id_GostR3410_2012_256,
-                                   NID_id_tc26_signwithdigest_gost3410_2012_256};
-    return family;
+    static const GostFamily f{"gost2012_256",
+                              "1.2.643.7.1.2.1.1.1",
+                              "1.2.643.7.1.1.2.2",
+                              CKM_GOSTR3410_KEY_PAIR_GEN,
+                              CKK_GOSTR3410,
+                              NID_id_GostR3410_2012_256,
+                              NID_id_tc26_signwithdigest_gost3410_2012_256};
+    return f;
 }
 
 const GostFamily& gost2012_256CryptoPro() {
-    static const GostFamily family{"gost2012_256_cryptopro",
-                                   "1.2.643.2.2.35.1",
-                                   "1.2.643.7.1.1.2.2",
-                                   CKM_GOSTR3410_KEY_PAIR_GEN,
-                                   CKK_GOSTR3410,
-                                   NID_id_GostR3410_2012_256,
-                                   NID_id_tc26_signwithdigest_gost3410_2012_256};
-    return family;
+    static const GostFamily f{"gost2012_256_cryptopro",
+                              "1.2.643.2.2.35.1",
+                              "1.2.643.7.1.1.2.2",
+                              CKM_GOSTR3410_KEY_PAIR_GEN,
+                              CKK_GOSTR3410,
+                              NID_id_GostR3410_2012_256,
+                              NID_id_tc26_signwithdigest_gost3410_2012_256};
+    return f;
 }
 
 const GostFamily& gost2012_512() {
-    static const GostFamily family{"gost2012_512",
-                                   "1.2.643.7.1.2.1.2.1",
-                                   "1.2.643.7.1.1.2.3",
-                                   CKM_GOSTR3410_512_KEY_PAIR_GEN,
-                                   CKK_GOSTR3410_512,
-                                   NID_id_GostR3410_2012_512,
-                                   NID_id_tc26_signwithdigest_gost3410_2012_512};
-    return family;
+    static const GostFamily f{"gost2012_512",
+                              "1.2.643.7.1.2.1.2.1",
+                              "1.2.643.7.1.1.2.3",
+                              CKM_GOSTR3410_512_KEY_PAIR_GEN,
+                              CKK_GOSTR3410_512,
+                              NID_id_GostR3410_2012_512,
+                              NID_id_tc26_signwithdigest_gost3410_2012_512};
+    return f;
 }
 
 void TokenKeyPairTest::SetUp() {
