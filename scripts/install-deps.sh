@@ -9,6 +9,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     opensc
     fonts-dejavu-core xvfb xauth
+    xxd
 )
 missing=()
 for p in "${packages[@]}"; do
