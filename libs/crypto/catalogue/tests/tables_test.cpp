@@ -3,8 +3,6 @@
 #include <boost/locale/encoding.hpp>
 #include <boost/optional/optional_io.hpp>
 
-#include "catalogue/asn1_types.h"
-#include "catalogue/identification_kinds.h"
 #include "catalogue/key_usages.h"
 #include "catalogue/signature_formats.h"
 #include "catalogue/stores.h"
@@ -46,18 +44,8 @@ TEST(KeyUsages, KeepX509BitOrder) {
     EXPECT_FALSE(catalogue::keyUsageBit("digitalSignature"));
 }
 
-TEST(SmallTables, SignatureFormatsKindsAndTypes) {
-    EXPECT_EQ(3u, catalogue::signatureFormats().size());
-    EXPECT_EQ((std::vector<std::string>{"xmldsig", "attached"}),
-              catalogue::reducedSignatureFormats());
-    EXPECT_EQ(std::string("XMLDSig"), catalogue::signatureFormatName("xmldsig"));
+TEST(SignatureFormats, RussianNamesAreWindows1251) {
     EXPECT_EQ(cp1251(u8"отсоединенная"), catalogue::signatureFormatName("detached"));
+    EXPECT_EQ(cp1251(u8"присоединенная"), catalogue::signatureFormatName("attached"));
     EXPECT_FALSE(catalogue::signatureFormatName("cades"));
-
-    EXPECT_EQ(boost::optional<int>(3), catalogue::identificationKind("remotesystem"));
-    EXPECT_FALSE(catalogue::identificationKind("Personal"));
-
-    EXPECT_EQ(boost::optional<int>(24), catalogue::asn1Type("generalizedtime"));
-    EXPECT_EQ(boost::optional<int>(4), catalogue::asn1Type("octetstring"));
-    EXPECT_FALSE(catalogue::asn1Type("bmpstring"));
 }

@@ -78,8 +78,3 @@ TEST(ErrorText, DrainsTheQueueOntoOneLine) {
     EXPECT_NE(std::string::npos, text.find("asn1"));
     EXPECT_EQ("", ssl::errorText());
 }
-
-TEST(OidText, RendersNumericForm) {
-    EXPECT_EQ("2.5.4.3", ssl::oidText(OBJ_nid2obj(NID_commonName)));
-    EXPECT_EQ("", ssl::oidText(nullptr));
-}
