@@ -3,8 +3,8 @@
 #include <boost/locale/encoding_utf.hpp>
 #include <boost/smart_ptr/make_shared.hpp>
 
-#include "exception/application.h"
 #include "cryptoki/provider.h"
+#include "exception/application.h"
 #include "module/itoken.h"
 #include "ssl/certificate.h"
 
@@ -23,7 +23,9 @@ boost::shared_ptr<crypto::IPrivateKey> Certificate::privateKey() {
     BOOST_THROW_EXCEPTION(exception::ApplicationException(exception::NotImplemented));
 }
 
-boost::shared_ptr<crypto::IPublicKey> Certificate::publicKey() { return inner_->publicKey(); }
+boost::shared_ptr<crypto::IPublicKey> Certificate::publicKey() {
+    return inner_->publicKey();
+}
 
 boost::shared_ptr<crypto::IProvider> Certificate::provider(const std::wstring&) {
     return boost::make_shared<Provider>(device_);
@@ -36,19 +38,45 @@ boost::optional<std::wstring> Certificate::container() {
     return container_;
 }
 
-long Certificate::version() const { return inner_->version(); }
-std::string Certificate::der() const { return inner_->der(); }
-std::string Certificate::issuer() const { return inner_->issuer(); }
-std::string Certificate::subject() const { return inner_->subject(); }
-std::string Certificate::serialNumber() const { return inner_->serialNumber(); }
-std::string Certificate::hashAlgorithm() { return inner_->hashAlgorithm(); }
-std::string Certificate::signatureAlgorithm() const { return inner_->signatureAlgorithm(); }
-std::string Certificate::storeName() const { return inner_->storeName(); }
-crypto::NameRecord Certificate::issuerName() const { return inner_->issuerName(); }
-crypto::NameRecord Certificate::subjectName() const { return inner_->subjectName(); }
-boost::posix_time::ptime Certificate::notBefore() const { return inner_->notBefore(); }
-boost::posix_time::ptime Certificate::notAfter() const { return inner_->notAfter(); }
-boost::optional<std::uint16_t> Certificate::keyUsage() const { return inner_->keyUsage(); }
+long Certificate::version() const {
+    return inner_->version();
+}
+std::string Certificate::der() const {
+    return inner_->der();
+}
+std::string Certificate::issuer() const {
+    return inner_->issuer();
+}
+std::string Certificate::subject() const {
+    return inner_->subject();
+}
+std::string Certificate::serialNumber() const {
+    return inner_->serialNumber();
+}
+std::string Certificate::hashAlgorithm() {
+    return inner_->hashAlgorithm();
+}
+std::string Certificate::signatureAlgorithm() const {
+    return inner_->signatureAlgorithm();
+}
+std::string Certificate::storeName() const {
+    return inner_->storeName();
+}
+crypto::NameRecord Certificate::issuerName() const {
+    return inner_->issuerName();
+}
+crypto::NameRecord Certificate::subjectName() const {
+    return inner_->subjectName();
+}
+boost::posix_time::ptime Certificate::notBefore() const {
+    return inner_->notBefore();
+}
+boost::posix_time::ptime Certificate::notAfter() const {
+    return inner_->notAfter();
+}
+boost::optional<std::uint16_t> Certificate::keyUsage() const {
+    return inner_->keyUsage();
+}
 boost::optional<std::wstring> Certificate::subjectSignTool() const {
     return inner_->subjectSignTool();
 }
@@ -64,14 +92,19 @@ boost::optional<boost::posix_time::ptime> Certificate::privateKeyNotAfter() cons
 std::vector<std::string> Certificate::extendedKeyUsages() const {
     return inner_->extendedKeyUsages();
 }
-boost::optional<std::string> Certificate::thumbprint() const { return inner_->thumbprint(); }
-X509* Certificate::x509() const { return inner_->x509(); }
+boost::optional<std::string> Certificate::thumbprint() const {
+    return inner_->thumbprint();
+}
+X509* Certificate::x509() const {
+    return inner_->x509();
+}
 
 boost::optional<std::wstring> Certificate::install(
     const boost::shared_ptr<crypto::IProvider>& provider, const wchar_t* container,
     std::size_t length, const std::string& pin) {
     const std::wstring name(container, length);
-    const std::string id = containerId(provider ? provider->name() : Provider(device_).name(), name);
+    const std::string id =
+        containerId(provider ? provider->name() : Provider(device_).name(), name);
     if (device_->token->addCertificate(device_, inner_, id.data(), id.size(), pin)) {
         return name;
     }

@@ -33,8 +33,9 @@ std::string jaCartaName(const Device& device, const std::string& product) {
     std::vector<std::wstring> parts;
     boost::split(parts, version, [](wchar_t c) { return c == L'.'; });
     if (parts.size() < 2) {
-        BOOST_LOG_TRIVIAL(warning) << "cryptoki: Jacarta SST: incorrect version: "
-                                   << device.firmwareVersion << ", no minor value";
+        BOOST_LOG_TRIVIAL(warning)
+            << "cryptoki: Jacarta SST: incorrect version: " << device.firmwareVersion
+            << ", no minor value";
         return product;
     }
     return std::stoi(parts[1]) >= 59 ? "JaCarta-3" : product;

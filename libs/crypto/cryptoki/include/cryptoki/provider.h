@@ -27,7 +27,8 @@ public:
     boost::shared_ptr<crypto::ICertificate> findCertificate(
         const std::wstring& container) const override;
     boost::shared_ptr<crypto::IHash> createHash(
-        const std::string& algorithm, const boost::shared_ptr<crypto::ICertificate>& signer) override;
+        const std::string& algorithm,
+        const boost::shared_ptr<crypto::ICertificate>& signer) override;
     bool isSoftware() const override { return false; }
     const std::wstring& name() const override { return name_; }
     boost::optional<std::wstring> findContainer(const crypto::IPublicKey& key,

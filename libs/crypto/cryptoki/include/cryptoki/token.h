@@ -1,10 +1,12 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 
 #include <boost/optional.hpp>
 
+#include "cryptoki/pkcs11.h"
 #include "module/itoken.h"
 
 namespace kelvo::plugin::cryptoki {
@@ -13,6 +15,9 @@ namespace kelvo::plugin::cryptoki {
 // session and the binding to its vendor library.
 class Token : public module::IToken {
 public:
+    // The four token models the shared code serves.
+    static const std::set<std::string>& supportedModels();
+
     Token() = default;
     ~Token() override;
 
@@ -39,6 +44,28 @@ public:
     std::vector<unsigned char> randomBytes(const DevicePtr& device, std::size_t count) override;
 
 private:
+    DeviceSet devicesImpl();
+    std::vector<std::string> containersImpl(const DevicePtr& device);
+    CertificateSet certificatesImpl(const DevicePtr& device);
+    bool addCertificateImpl(const DevicePtr& device, const CertificatePtr& certificate,
+                            const std::string& id, const std::string& pin);
+    bool deleteCertificateImpl(const DevicePtr& device, const CertificatePtr& certificate);
+    bool deleteContainerImpl(const DevicePtr& device, const std::wstring& name,
+                             const std::string& pin);
+    CertificatePtr findCertificateImpl(const DevicePtr& device, const CertificatePtr& certificate);
+    CertificatePtr findCertificateImpl(const DevicePtr& device, const std::string& id);
+    boost::optional<std::wstring> findContainerImpl(const DevicePtr& device,
+                                                    const crypto::IPublicKey& key,
+                                                    unsigned long* keyType);
+    boost::optional<std::wstring> findContainerImpl(const DevicePtr& device,
+                                                    const CertificatePtr& certificate,
+                                                    unsigned long* keyType);
+    // Within an open session: the first public key contained in `key`, by its CKA_ID.
+    boost::optional<std::wstring> containerByPublicKey(ICryptoki& library, CK_SLOT_ID slot,
+                                                       const std::string& key,
+                                                       unsigned long* keyType);
+    void readCachingSwitch();
+
     boost::optional<DeviceSet> deviceCache_;
     std::map<std::string, CertificateSet> certificateCache_;
     bool busy_ = false;

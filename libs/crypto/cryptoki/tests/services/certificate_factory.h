@@ -1,0 +1,35 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <openssl/engine.h>
+#include <openssl/evp.h>
+
+namespace kelvo::test {
+
+// Issues X.509 certificates for GOST public keys held on a token, signed by a throwaway
+// software CA, through OpenSSL's gost engine.
+class CertificateFactory {
+public:
+    CertificateFactory();
+    ~CertificateFactory();
+    CertificateFactory(const CertificateFactory&) = delete;
+    CertificateFactory& operator=(const CertificateFactory&) = delete;
+
+    // DER of a certificate for a GOST R 34.10-2012 256-bit key given as the token's
+    // CKA_VALUE (little-endian x || y) on the CryptoPro A paramset. The serial is hex,
+    // most significant byte first.
+    std::string issue(const std::string& publicValue, const std::string& serialHex,
+                      const std::string& commonName) const;
+
+private:
+    ENGINE* engine_;
+    EVP_PKEY* caKey_;
+};
+
+// DER OIDs the token uses for that key.
+extern const std::string kParamSetCryptoProA;  // 1.2.643.2.2.35.1
+extern const std::string kHash2012_256;        // 1.2.643.7.1.1.2.2
+
+}  // namespace kelvo::test
