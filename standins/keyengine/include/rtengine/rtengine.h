@@ -17,8 +17,10 @@
 #include <openssl/evp.h>
 #include <p11-kit/pkcs11.h>
 
-#if defined(_WIN32)
+#if defined(_WIN32) && defined(RT_ENG_BUILDING)
 #define RT_ENG_API __declspec(dllexport)
+#elif defined(_WIN32)
+#define RT_ENG_API __declspec(dllimport)
 #else
 #define RT_ENG_API __attribute__((visibility("default")))
 #endif
