@@ -2,6 +2,7 @@
 
 #include <openssl/err.h>
 #include <openssl/x509.h>
+#include <boost/exception/get_error_info.hpp>
 
 #include "ssl/asn1_integer.h"
 #include "ssl/bio.h"
@@ -76,5 +77,30 @@ TEST(ErrorText, DrainsTheQueueOntoOneLine) {
     EXPECT_EQ(std::string::npos, text.find('\r'));
     EXPECT_NE(std::string::npos, text.find("second error"));
     EXPECT_NE(std::string::npos, text.find("asn1"));
+    EXPECT_EQ("", ssl::errorText());
+}
+
+namespace {
+
+void failingStep() {
+    ERR_raise_data(ERR_LIB_X509, X509_R_CERT_ALREADY_IN_HASH_TABLE, "queued by the step");
+    KELVO_THROW_SSL(kelvo::plugin::ssl::exception::SrCsrSignFailed);
+}
+
+}  // namespace
+
+TEST(ErrorText, ThrowPatternAttachesTheQueueAndCallerName) {
+    using kelvo::plugin::ssl::exception::Module_;
+    using kelvo::plugin::ssl::exception::SslException;
+    try {
+        failingStep();
+        FAIL() << "no exception";
+    } catch (const SslException& error) {
+        EXPECT_EQ(50017, error.code().value());
+        EXPECT_EQ(std::string("failingStep"), *boost::get_error_info<boost::throw_function>(error));
+        const std::string* module = boost::get_error_info<Module_>(error);
+        ASSERT_NE(nullptr, module);
+        EXPECT_NE(std::string::npos, module->find("queued by the step"));
+    }
     EXPECT_EQ("", ssl::errorText());
 }

@@ -4,6 +4,8 @@
 
 #include <openssl/asn1.h>
 
+#include "exception/ssl.h"
+
 namespace kelvo::plugin::ssl {
 
 // Removes the CERTIFICATE, CERTIFICATE REQUEST and PUBLIC KEY armour lines, then every
@@ -17,3 +19,10 @@ std::string errorText();
 std::string oidText(const ASN1_OBJECT* object);
 
 }  // namespace kelvo::plugin::ssl
+
+// Throws SslException with the code and the pending OpenSSL error text as Module_; the throw
+// location is the calling function.
+#define KELVO_THROW_SSL(code)                               \
+    BOOST_THROW_EXCEPTION(                                  \
+        ::kelvo::plugin::ssl::exception::SslException(code) \
+        << ::kelvo::plugin::ssl::exception::Module_(::kelvo::plugin::ssl::errorText()))
