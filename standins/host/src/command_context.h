@@ -1,0 +1,44 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "module/itoken.h"
+
+namespace kelvo::host::app {
+
+class HostSession;
+
+// What every token command works with.
+struct CommandContext {
+    HostSession& host;
+    plugin::module::IToken& token;
+    std::string deviceQuery;  // empty: the first device
+    std::string offeredPin;   // the scripted PIN, empty when the user is asked
+    bool progress = false;
+    std::ostream& out;
+    std::ostream& err;
+};
+
+// A command's own arguments (after its name).
+using Arguments = std::vector<std::string>;
+
+// The device a command works on; throws std::runtime_error when none matches.
+plugin::module::IToken::DevicePtr selectDevice(CommandContext& context);
+// Devices in a stable order (by id).
+std::vector<plugin::module::IToken::DevicePtr> sortedDevices(plugin::module::IToken& token);
+// A certificate of the device by SHA-1 thumbprint, serial (hex) or container name; the only
+// certificate when the selector is empty.
+plugin::module::IToken::CertificatePtr selectCertificate(
+    CommandContext& context, const plugin::module::IToken::DevicePtr& device,
+    const std::string& selector);
+
+std::string hex(const std::string& bytes);
+std::string hex(const std::vector<unsigned char>& bytes);
+// Serial number for display: most significant byte first.
+std::string serialHex(const std::string& leastSignificantFirst);
+// Writes a whole file through a temporary file renamed at the end; throws on failure.
+void writeFileAtomically(const std::string& path, const std::string& bytes);
+
+}  // namespace kelvo::host::app

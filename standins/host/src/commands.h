@@ -1,0 +1,26 @@
+#pragma once
+
+#include <ostream>
+
+#include "command_context.h"
+#include "host_session.h"
+
+namespace kelvo::host::app {
+
+// Token commands; each parses its own arguments and returns the exit code.
+int devicesCommand(CommandContext& context, const Arguments& arguments);
+int certificatesCommand(CommandContext& context, const Arguments& arguments);
+int containersCommand(CommandContext& context, const Arguments& arguments);
+int randomCommand(CommandContext& context, const Arguments& arguments);
+int hashCommand(CommandContext& context, const Arguments& arguments);
+int signCommand(CommandContext& context, const Arguments& arguments);
+int keygenCommand(CommandContext& context, const Arguments& arguments);
+int installCommand(CommandContext& context, const Arguments& arguments);
+int deleteCertificateCommand(CommandContext& context, const Arguments& arguments);
+int deleteContainerCommand(CommandContext& context, const Arguments& arguments);
+
+// Commands without a token.
+int modulesCommand(const HostSession& host, std::ostream& out);
+int errorCommand(const Arguments& arguments, std::ostream& out, std::ostream& err);
+
+}  // namespace kelvo::host::app

@@ -1,0 +1,191 @@
+#include <unistd.h>
+
+#include <map>
+#include <stdexcept>
+
+#include <QCoreApplication>
+#include <QSysInfo>
+#include <boost/algorithm/string/split.hpp>
+#include <boost/algorithm/string/trim.hpp>
+#include <boost/smart_ptr/make_shared.hpp>
+
+#include "command_options.h"
+#include "commands.h"
+#include "crypto/icertificate.h"
+#include "crypto/icsr_creator.h"
+#include "cryptoki/device.h"
+#include "file_certificate.h"
+#include "pin_dialog.h"
+#include "provider_lookup.h"
+
+namespace kelvo::host::app {
+
+namespace po = boost::program_options;
+
+namespace {
+
+using StringPairs = std::vector<std::pair<std::string, std::string>>;
+
+// "name=value" items; the value may itself contain "=".
+StringPairs pairs(const std::vector<std::string>& items, const char* option) {
+    StringPairs result;
+    for (const auto& item : items) {
+        const auto split = item.find('=');
+        if (split == std::string::npos || split == 0) {
+            throw po::error(std::string("--") + option + " expects NAME=VALUE, got \"" + item +
+                            "\"");
+        }
+        result.emplace_back(item.substr(0, split), item.substr(split + 1));
+    }
+    return result;
+}
+
+// A key usage mask: a number (0xC0) or key-usage names separated by ",".
+std::uint32_t keyUsageMask(const std::string& text) {
+    static const std::map<std::string, std::uint32_t> bits{
+        {"digitalSignature", 0x80}, {"nonRepudiation", 0x40}, {"keyEncipherment", 0x20},
+        {"dataEncipherment", 0x10}, {"keyAgreement", 0x08},   {"keyCertSign", 0x04},
+        {"cRLSign", 0x02},          {"encipherOnly", 0x01},   {"decipherOnly", 0x8000}};
+    if (text.empty()) {
+        return 0;
+    }
+    if (std::isdigit(static_cast<unsigned char>(text.front()))) {
+        return static_cast<std::uint32_t>(std::stoul(text, nullptr, 0));
+    }
+    std::vector<std::string> names;
+    boost::algorithm::split(names, text, [](char c) { return c == ','; });
+    std::uint32_t mask = 0;
+    for (auto name : names) {
+        boost::algorithm::trim(name);
+        const auto found = bits.find(name);
+        if (found == bits.end()) {
+            throw po::error("unknown key usage \"" + name + "\"");
+        }
+        mask |= found->second;
+    }
+    return mask;
+}
+
+std::wstring wide(const std::string& text) {
+    return QString::fromStdString(text).toStdWString();
+}
+
+}  // namespace
+
+int keygenCommand(CommandContext& context, const Arguments& arguments) {
+    auto params = boost::make_shared<plugin::crypto::CsrParams>();
+    std::string keyUsage;
+    std::vector<std::string> otherNames;
+    std::vector<std::string> nameValuePairs;
+    std::string out;
+    std::string publicKeyOut;
+    po::options_description options("keygen");
+    options.add_options()(
+        "subject", po::value(&params->subject)->required(),
+        "subject as \"key=value;key=value\" (cn, o, ou, c, l, st, e, snils, inn, ogrn, ...)")(
+        "key-id", po::value(&params->keyId)->required(), "container id of the new key pair")(
+        "param-set", po::value(&params->algorithmParamSet)->default_value("1.2.643.7.1.2.1.1.1"),
+        "GOST R 34.10 parameter set OID")("sign-tool", po::value(&params->signTool),
+                                          "subject signing tool text")(
+        "upn", po::value(&params->upn), "user principal name")(
+        "identification-kind", po::value(&params->identificationKind),
+        "personal, remotecert, remotepassport or remotesystem")(
+        "eku", po::value(&params->extendedKeyUsages)->composing(),
+        "extended key usage name or OID (repeatable)")(
+        "attribute", po::value(&params->attributes)->composing(),
+        "request attribute OID to include (repeatable)")(
+        "policy", po::value(&params->policies)->composing(), "certificate policy OID (repeatable)")(
+        "dns", po::value(&params->dnsNames)->composing(), "DNS name (repeatable)")(
+        "other-name", po::value(&otherNames)->composing(), "OID=VALUE otherName (repeatable)")(
+        "name-value", po::value(&nameValuePairs)->composing(),
+        "NAME=VALUE enrolment pair (repeatable)")("key-usage", po::value(&keyUsage),
+                                                  "key usage names separated by \",\" or a number")(
+        "exportable", po::bool_switch(&params->exportable), "ask for an exportable key")(
+        "out", po::value(&out)->required(), "request file (base64 text of the DER request)")(
+        "public-key-out", po::value(&publicKeyOut), "write the public key value to this file");
+    parseArguments(arguments, options);
+    params->otherNames = pairs(otherNames, "other-name");
+    params->nameValuePairs = pairs(nameValuePairs, "name-value");
+    params->keyUsage = keyUsageMask(keyUsage);
+
+    plugin::crypto::ClientInfo client;
+    const char* user = std::getenv("USER");
+    client.username = user ? user : std::to_string(::getuid());
+    client.hostname = QSysInfo::machineHostName().toStdString();
+    client.process = QCoreApplication::applicationName().toStdString();
+    params->clientInfo = &client;
+
+    const auto device = selectDevice(context);
+    params->provider = providerFor(context.token, context.host.session(), device);
+    const auto creator = context.token.createCsrCreator();
+    const auto result = creator->create(params, nullptr);
+    if (!result || result->request.empty()) {
+        throw std::runtime_error("the token made no request for the new key pair");
+    }
+    writeFileAtomically(out, result->request);
+    if (!publicKeyOut.empty()) {
+        writeFileAtomically(publicKeyOut, result->publicKeyValue);
+    }
+    context.out << "key pair:   " << result->containerId << " on " << device->id << '\n'
+                << "public key: " << hex(result->publicKeyValue) << '\n'
+                << "request:    " << out << " (" << result->request.size() << " characters)\n";
+    return 0;
+}
+
+int installCommand(CommandContext& context, const Arguments& arguments) {
+    std::string file;
+    std::string container;
+    po::options_description options("install");
+    options.add_options()("file", po::value(&file)->required(), "certificate file (DER or PEM)")(
+        "container", po::value(&container)->required(), "container id to install it into");
+    po::positional_options_description positional;
+    positional.add("file", 1);
+    parseArguments(arguments, options, positional);
+
+    const auto device = selectDevice(context);
+    const auto certificate = FileCertificate::fromFile(file);
+    if (!context.token.addCertificate(device, certificate, container.data(), container.size(),
+                                      context.offeredPin)) {
+        throw std::runtime_error("the token did not take the certificate");
+    }
+    context.out << "installed " << certificate->subject() << " into container " << container
+                << " on " << device->id << '\n';
+    return 0;
+}
+
+int deleteCertificateCommand(CommandContext& context, const Arguments& arguments) {
+    std::string selector;
+    po::options_description options("delete-cert");
+    options.add_options()("cert", po::value(&selector),
+                          "SHA-1 thumbprint, serial or container (default: the only one)");
+    po::positional_options_description positional;
+    positional.add("cert", 1);
+    parseArguments(arguments, options, positional);
+
+    const auto device = selectDevice(context);
+    const auto certificate = selectCertificate(context, device, selector);
+    const std::string subject = certificate->subject();
+    if (!context.token.deleteCertificate(device, certificate)) {
+        throw std::runtime_error("the token did not delete the certificate");
+    }
+    context.out << "deleted certificate " << subject << '\n';
+    return 0;
+}
+
+int deleteContainerCommand(CommandContext& context, const Arguments& arguments) {
+    std::string name;
+    po::options_description options("delete-container");
+    options.add_options()("name", po::value(&name)->required(), "container id");
+    po::positional_options_description positional;
+    positional.add("name", 1);
+    parseArguments(arguments, options, positional);
+
+    const auto device = selectDevice(context);
+    if (!context.token.deleteContainer(device, wide(name), context.offeredPin)) {
+        throw std::runtime_error("the token did not delete the container");
+    }
+    context.out << "deleted container " << name << " on " << device->id << '\n';
+    return 0;
+}
+
+}  // namespace kelvo::host::app

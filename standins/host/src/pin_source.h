@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+
+#include <boost/optional.hpp>
+
+namespace kelvo::host::app {
+
+// What a PIN prompt shows.
+struct PinRequest {
+    std::string title;  // UTF-8
+    std::uint32_t states = 0;
+    int attempt = 0;  // 0 for the first PIN asked in this dialog
+};
+
+// Where PINs come from; none means the user gave up.
+class PinSource {
+public:
+    virtual ~PinSource() = default;
+    virtual boost::optional<std::string> pin(const PinRequest& request) = 0;
+};
+
+// PINs fixed in advance (an option, the environment, a test), each handed out once, so a
+// wrong scripted PIN costs a single attempt.
+class ScriptedPins : public PinSource {
+public:
+    ScriptedPins() = default;
+    explicit ScriptedPins(std::deque<std::string> pins) : pins_(std::move(pins)) {}
+    boost::optional<std::string> pin(const PinRequest& request) override;
+    int asked() const { return asked_; }
+
+private:
+    std::deque<std::string> pins_;
+    int asked_ = 0;
+};
+
+// Asks on the controlling terminal with echo off; an empty line or end of input cancels.
+class TerminalPin : public PinSource {
+public:
+    boost::optional<std::string> pin(const PinRequest& request) override;
+};
+
+}  // namespace kelvo::host::app
