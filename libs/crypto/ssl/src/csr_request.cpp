@@ -139,10 +139,6 @@ bool addAttribute(X509_REQ* request, const char* oid, int type, const std::strin
                                      static_cast<int>(bytes.size())) == 1;
 }
 
-scoped_handle<X509_EXTENSION> noExtension() {
-    return scoped_handle<X509_EXTENSION>(nullptr, X509_EXTENSION_free);
-}
-
 // An extension from its configuration string, or null when the library refuses it; the
 // errors of a refusal are dropped so that they do not show up in a later failure's text.
 scoped_handle<X509_EXTENSION> confExtension(int nid, const char* name, const std::string& value,
@@ -163,30 +159,24 @@ void releaseConfValues(STACK_OF(CONF_VALUE) * values) {
     sk_CONF_VALUE_pop_free(values, X509V3_conf_free);
 }
 
-void releaseGeneralNames(GENERAL_NAMES* names) {
-    GENERAL_NAMES_free(names);
-}
-
 void releaseExtensions(STACK_OF(X509_EXTENSION) * extensions) {
     sk_X509_EXTENSION_pop_free(extensions, X509_EXTENSION_free);
 }
 
-// The configuration values of the subject alternative name, in entry order; false when one
-// cannot be added.
+// The configuration values of the subject alternative name in entry order, the UPN last;
+// false when one cannot be added.
 bool alternativeNameValues(const crypto::CsrParams& params, STACK_OF(CONF_VALUE) * *values) {
     for (const std::string& dns : params.dnsNames) {
         if (X509V3_add_value("DNS", dns.c_str(), values) != 1) {
             return false;
         }
     }
-    for (const auto& [oid, value] : params.otherNames) {
-        const std::string text = oid + ";" + kUtf8Format + value;
-        if (X509V3_add_value("otherName", text.c_str(), values) != 1) {
-            return false;
-        }
-    }
+    auto otherNames = params.otherNames;
     if (!params.upn.empty()) {
-        const std::string text = std::string(kUpnOid) + ";" + kUtf8Format + params.upn;
+        otherNames.emplace_back(kUpnOid, params.upn);
+    }
+    for (const auto& [oid, value] : otherNames) {
+        const std::string text = oid + ";" + kUtf8Format + value;
         if (X509V3_add_value("otherName", text.c_str(), values) != 1) {
             return false;
         }
@@ -369,17 +359,16 @@ void appendExtensions(X509_REQ* request, const crypto::CsrParams& params) {
     if (!params.dnsNames.empty() || !params.otherNames.empty() || !params.upn.empty()) {
         // Built entry by entry: the otherName syntax holds commas that a joined
         // configuration string would split.
-        scoped_handle<STACK_OF(CONF_VALUE)> values(nullptr, releaseConfValues);
         STACK_OF(CONF_VALUE)* raw = nullptr;
         const bool collected = alternativeNameValues(params, &raw);
-        values.reset(raw);
+        scoped_handle<STACK_OF(CONF_VALUE)> values(raw, releaseConfValues);
         const X509V3_EXT_METHOD* method = X509V3_EXT_get_nid(NID_subject_alt_name);
         if (!collected || method == nullptr || method->v2i == nullptr) {
             KELVO_THROW_SSL(exception::SrSetValueFailed);
         }
         scoped_handle<GENERAL_NAMES> names(
             static_cast<GENERAL_NAMES*>(method->v2i(method, nullptr, values.get())),
-            releaseGeneralNames);
+            GENERAL_NAMES_free);
         scoped_handle<X509_EXTENSION> extension(
             names ? X509V3_EXT_i2d(NID_subject_alt_name, 0, names.get()) : nullptr,
             X509_EXTENSION_free);
