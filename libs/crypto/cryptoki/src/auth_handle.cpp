@@ -69,13 +69,16 @@ void TokenAuth::updateStates() {
     }
 }
 
-bool ensureLogin(const Device& device, const std::string& pin) {
+bool ensureLogin(const Device& device, const std::string& pin,
+                 boost::shared_ptr<crypto::IAuthHandle> handle) {
     const auto library = device.token->cryptoki();
     if (library && library->isLoggedIn(device.slot)) {
         library->login(device.slot, 0, nullptr, 0);
         return true;
     }
-    const auto handle = boost::make_shared<TokenAuth>(device);
+    if (!handle) {
+        handle = boost::make_shared<TokenAuth>(device);
+    }
     if (const auto& callback = published().authCallback) {
         return callback(handle, pin);
     }

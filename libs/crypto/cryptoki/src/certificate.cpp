@@ -3,8 +3,8 @@
 #include <boost/locale/encoding_utf.hpp>
 #include <boost/smart_ptr/make_shared.hpp>
 
+#include "cryptoki/private_key.h"
 #include "cryptoki/provider.h"
-#include "exception/application.h"
 #include "module/itoken.h"
 #include "ssl/certificate.h"
 
@@ -20,7 +20,11 @@ const crypto::ICertificate* Certificate::sslCertificate() const {
 }
 
 boost::shared_ptr<crypto::IPrivateKey> Certificate::privateKey() {
-    BOOST_THROW_EXCEPTION(exception::ApplicationException(exception::NotImplemented));
+    if (!privateKey_) {
+        privateKey_ =
+            boost::make_shared<PrivateKey>(device_, ssl::Certificate::makeFromDer(inner_->der()));
+    }
+    return privateKey_;
 }
 
 boost::shared_ptr<crypto::IPublicKey> Certificate::publicKey() {

@@ -15,11 +15,11 @@
 #include "crypto/ipublic_key.h"
 #include "cryptoki/auth_handle.h"
 #include "cryptoki/certificate.h"
+#include "cryptoki/csr_creator.h"
 #include "cryptoki/device.h"
 #include "cryptoki/icryptoki.h"
 #include "cryptoki/resource_cleaner.h"
 #include "cryptoki/scoped_session.h"
-#include "exception/application.h"
 #include "exception/crypto.h"
 #include "session/session.h"
 
@@ -475,7 +475,7 @@ boost::optional<std::wstring> Token::findContainerImpl(const DevicePtr& device,
 }
 
 boost::shared_ptr<crypto::ICsrCreator> Token::createCsrCreator() {
-    BOOST_THROW_EXCEPTION(exception::ApplicationException(exception::NotImplemented));
+    return boost::make_shared<CsrCreator>();
 }
 
 std::vector<unsigned char> Token::randomBytes(const DevicePtr& device, std::size_t count) {

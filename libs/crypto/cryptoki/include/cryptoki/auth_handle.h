@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include <boost/smart_ptr/shared_ptr.hpp>
+
 #include "crypto/iauth_handle.h"
 #include "cryptoki/device.h"
 
@@ -35,7 +37,9 @@ private:
 };
 
 // Makes sure the device's slot is logged in: an existing login is reused, otherwise the
-// host's PIN callback (when installed) or the given PIN decides. The caller owns the logout.
-bool ensureLogin(const Device& device, const std::string& pin);
+// host's PIN callback (when installed) or the given PIN decides, through the given handle or
+// a new one for the device. The caller owns the logout.
+bool ensureLogin(const Device& device, const std::string& pin,
+                 boost::shared_ptr<crypto::IAuthHandle> handle = {});
 
 }  // namespace kelvo::plugin::cryptoki

@@ -1,0 +1,217 @@
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <openssl/x509.h>
+#include <boost/algorithm/string/predicate.hpp>
+#include <boost/filesystem.hpp>
+#include <boost/smart_ptr/make_shared.hpp>
+
+#include "crypto/iauth_handle.h"
+#include "crypto/iprivate_key.h"
+#include "crypto/ipublic_key.h"
+#include "cryptoki/csr_params.h"
+#include "cryptoki/provider.h"
+#include "cryptoki/published.h"
+#include "cryptoki/scoped_session.h"
+#include "exception/crypto.h"
+#include "log_capture.h"
+#include "shared/base64.h"
+#include "ssl/certificate.h"
+#include "token_fixture.h"
+
+using namespace kelvo;
+using namespace kelvo::plugin;
+using kelvo::test::TokenServicesTest;
+
+namespace {
+
+const char* const kAllParamSets[] = {
+    "1.2.643.7.1.2.1.2.1", "1.2.643.7.1.2.1.2.2", "1.2.643.7.1.2.1.2.3", "1.2.643.7.1.2.1.1.1",
+    "1.2.643.7.1.2.1.1.2", "1.2.643.7.1.2.1.1.3", "1.2.643.7.1.2.1.1.4", "1.2.643.2.2.35.1",
+    "1.2.643.2.2.35.2",    "1.2.643.2.2.35.3",    "1.2.643.2.2.36.0",    "1.2.643.2.2.36.1"};
+
+int codeOf(const std::function<void()>& operation) {
+    try {
+        operation();
+    } catch (const exception::Exception& e) {
+        return e.code().value();
+    }
+    return 0;
+}
+
+// The DER request, checked by the openssl command with the GOST engine.
+bool opensslVerifies(const std::string& der) {
+    const auto file = boost::filesystem::temp_directory_path() /
+                      boost::filesystem::unique_path("request-%%%%%%.der");
+    std::ofstream(file.string(), std::ios::binary) << der;
+    const std::string command = "openssl req -engine gost -inform DER -in '" + file.string() +
+                                "' -verify -noout >/dev/null 2>&1";
+    const bool verified = std::system(command.c_str()) == 0;
+    boost::filesystem::remove(file);
+    return verified;
+}
+
+std::string subjectPublicKeyBits(const std::string& der) {
+    const auto* cursor = reinterpret_cast<const unsigned char*>(der.data());
+    std::unique_ptr<X509_REQ, decltype(&X509_REQ_free)> request(
+        d2i_X509_REQ(nullptr, &cursor, static_cast<long>(der.size())), X509_REQ_free);
+    if (!request) {
+        return {};
+    }
+    const unsigned char* bits = nullptr;
+    int length = 0;
+    X509_PUBKEY_get0_param(nullptr, &bits, &length, nullptr,
+                           X509_REQ_get_X509_PUBKEY(request.get()));
+    return std::string(reinterpret_cast<const char*>(bits), static_cast<std::size_t>(length));
+}
+
+class CsrCreatorTest : public TokenServicesTest {
+protected:
+    void SetUp() override {
+        TokenServicesTest::SetUp();
+        // The host's PIN dialog, answered with the user PIN.
+        cryptoki::published().authCallback = [](const auto& handle, const std::string&) {
+            return handle->authenticate(softtoken::kUserPin);
+        };
+    }
+
+    boost::shared_ptr<crypto::CsrParams> params(const std::string& paramSet) {
+        auto params = boost::make_shared<crypto::CsrParams>();
+        params->provider = boost::make_shared<cryptoki::Provider>(device());
+        params->subject = "cn=Иван Петров;snils=12345678901";
+        params->keyId = "key-" + paramSet;
+        params->algorithmParamSet = paramSet;
+        params->keyUsage = 0xC0;
+        return params;
+    }
+};
+
+}  // namespace
+
+TEST_F(CsrCreatorTest, EveryParameterSetGivesAVerifiableRequestForTheTokenKey) {
+    const auto creator = token_->createCsrCreator();
+    for (const char* paramSet : kAllParamSets) {
+        const auto result = creator->create(params(paramSet), nullptr);
+        ASSERT_TRUE(result) << paramSet;
+        EXPECT_EQ(result->keyId, std::string("key-") + paramSet);
+        EXPECT_EQ(result->containerId, result->keyId);
+        EXPECT_FALSE(result->exportable);
+        ASSERT_FALSE(result->request.empty()) << paramSet;
+        EXPECT_EQ(result->request.find('\n'), std::string::npos);
+        const std::string der = base64::decode(result->request.data(), result->request.size());
+        EXPECT_TRUE(opensslVerifies(der)) << paramSet;
+        // The request carries the token's public key object.
+        const std::string bits = subjectPublicKeyBits(der);
+        EXPECT_TRUE(boost::algorithm::ends_with(bits, result->publicKeyValue)) << paramSet;
+        EXPECT_EQ(result->publicKeyValue.size(),
+                  boost::starts_with(paramSet, "1.2.643.7.1.2.1.2") ? 128u : 64u);
+    }
+    EXPECT_EQ(token_->containers(device()).size(), std::size(kAllParamSets));
+}
+
+TEST_F(CsrCreatorTest, RequestsThatCannotBeMadeSayWhy) {
+    const auto creator = token_->createCsrCreator();
+    EXPECT_FALSE(creator->create(nullptr, nullptr));
+    EXPECT_EQ(openSessions(), 0u);
+
+    EXPECT_EQ(codeOf([&] { creator->create(params(""), nullptr); }),
+              crypto::exception::AlgParamNotFound);
+    EXPECT_EQ(codeOf([&] { creator->create(params("gost2012256tc26a"), nullptr); }),
+              crypto::exception::AlgorithmNotFound);
+    auto noProvider = params("1.2.643.2.2.35.1");
+    noProvider->provider.reset();
+    EXPECT_EQ(codeOf([&] { creator->create(noProvider, nullptr); }),
+              crypto::exception::DeviceNotFound);
+    EXPECT_TRUE(token_->containers(device()).empty());
+}
+
+TEST_F(CsrCreatorTest, WrongPinGeneratesNothing) {
+    cryptoki::published().authCallback = [](const auto& handle, const std::string&) {
+        return handle->authenticate("wrong");
+    };
+    const auto creator = token_->createCsrCreator();
+    EXPECT_EQ(codeOf([&] { creator->create(params("1.2.643.2.2.35.1"), nullptr); }),
+              crypto::exception::TokensLoginFailed);
+    EXPECT_TRUE(token_->containers(device()).empty());
+}
+
+TEST_F(CsrCreatorTest, ExportableIsRefusedAndSwitchedOff) {
+    test::LogCapture log;
+    auto request = params("1.2.643.7.1.2.1.1.1");
+    request->exportable = true;
+    const auto result = token_->createCsrCreator()->create(request, nullptr);
+    EXPECT_FALSE(request->exportable);
+    EXPECT_FALSE(result->exportable);
+    EXPECT_TRUE(log.contains("cryptoki: csr.param.exportable=true unsupported, switch to false"));
+}
+
+TEST(KeyParams, TemplatesFollowTheParameterSetAndTheModel) {
+    const auto& record512 = cryptoki::keyParamsFromAlgorithmParamSet("1.2.643.7.1.2.1.2.1");
+    EXPECT_EQ(record512.mechanism, 0xD4321005u);
+    EXPECT_EQ(record512.keyType, 0xD4321003u);
+    EXPECT_EQ(record512.gostR3410Params.size(), 11u);
+    EXPECT_EQ(record512.gostR3411Params,
+              std::string("\x06\x08\x2A\x85\x03\x07\x01\x01\x02\x03", 10));
+    const auto& record01 = cryptoki::keyParamsFromAlgorithmParamSet("1.2.643.2.2.35.1");
+    EXPECT_EQ(record01.mechanism, CKM_GOSTR3410_KEY_PAIR_GEN);
+    EXPECT_EQ(record01.keyType, CKK_GOSTR3410);
+    EXPECT_EQ(record01.gostR3410Params, std::string("\x06\x07\x2A\x85\x03\x02\x02\x23\x01", 9));
+    EXPECT_EQ(record01.gostR3411Params,
+              std::string("\x06\x08\x2A\x85\x03\x07\x01\x01\x02\x02", 10));
+
+    const std::string keyId;
+    const auto rutoken = cryptoki::keyParams(record01, keyId, "Rutoken ECP");
+    ASSERT_EQ(rutoken.privateTemplate.size(), 10u);
+    EXPECT_EQ(rutoken.privateTemplate.back().type, CKA_DERIVE);
+    EXPECT_EQ(rutoken.privateTemplate.front().type, CKA_ID);
+    EXPECT_EQ(rutoken.privateTemplate.front().ulValueLen, 0u);
+    EXPECT_EQ(cryptoki::keyParams(record01, keyId, "Rutoken ECP 3.0").privateTemplate.size(), 9u);
+    const auto publicTemplate = rutoken.publicTemplate;
+    ASSERT_EQ(publicTemplate.size(), 8u);
+    EXPECT_EQ(publicTemplate[3].type, CKA_WRAP);
+    EXPECT_EQ(*static_cast<CK_BBOOL*>(publicTemplate[4].pValue), CK_FALSE);
+}
+
+TEST_F(CsrCreatorTest, CertificateKeySignsThroughOpenSsl) {
+    const auto result = token_->createCsrCreator()->create(params("1.2.643.2.2.35.1"), nullptr);
+    token_->cryptoki()->releaseSlot(kSlot);
+    const auto issued = certificateFor(result->publicKeyValue, "7F01");
+    ASSERT_TRUE(token_->addCertificate(device(), issued, result->keyId.data(), result->keyId.size(),
+                                       softtoken::kUserPin));
+    const auto onToken = token_->findCertificate(device(), result->keyId);
+    ASSERT_TRUE(onToken);
+    const auto key = onToken->privateKey();
+    EXPECT_EQ(key, onToken->privateKey());
+    EXPECT_EQ(key->context(), nullptr);
+    ASSERT_TRUE(key->authenticate(softtoken::kUserPin));
+    EXPECT_TRUE(key->isAuthenticated());
+    EXPECT_EQ(openSessions(), 1u);  // the key keeps the slot's session
+
+    const std::string data = "document to sign";
+    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> sign(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+    ASSERT_EQ(EVP_DigestSignInit(sign.get(), nullptr, nullptr, nullptr, key->context()), 1);
+    std::size_t length = 0;
+    ASSERT_EQ(EVP_DigestSign(sign.get(), nullptr, &length,
+                             reinterpret_cast<const unsigned char*>(data.data()), data.size()),
+              1);
+    std::string signature(length, '\0');
+    ASSERT_EQ(
+        EVP_DigestSign(sign.get(), reinterpret_cast<unsigned char*>(signature.data()), &length,
+                       reinterpret_cast<const unsigned char*>(data.data()), data.size()),
+        1);
+    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> verify(EVP_MD_CTX_new(),
+                                                                   EVP_MD_CTX_free);
+    ASSERT_EQ(EVP_DigestVerifyInit(verify.get(), nullptr, nullptr, nullptr,
+                                   X509_get0_pubkey(onToken->x509())),
+              1);
+    EXPECT_EQ(
+        EVP_DigestVerify(verify.get(), reinterpret_cast<unsigned char*>(signature.data()), length,
+                         reinterpret_cast<const unsigned char*>(data.data()), data.size()),
+        1);
+    key->release();
+    EXPECT_FALSE(key->isAuthenticated());
+    EXPECT_EQ(openSessions(), 0u);
+}
