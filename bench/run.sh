@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Builds a Release tree, provisions a software token in a temporary folder, runs every
+# benchmark once and writes bench/results.md (machine, date, command, figures).
+#
+#   bench/run.sh [benchmark flags]      BUILD_DIR (default build-bench), KELVO_BENCH_BYTES
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build-bench}
+command="bench/run.sh${*:+ $*}"
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVO_BUILD_TESTS=OFF \
+      -DKELVO_BENCH=ON >/dev/null
+cmake --build "$build" -j 2 --target kelvo_bench voxa_pkcs11_main
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+SOFTTOKEN_MODULE=$build/bin/voxa_pkcs11_main.so \
+    "$root/standins/softtoken/scripts/provision.sh" "$work/token" 0
+load=$(cut -d' ' -f1-3 /proc/loadavg)
+started=$(date -u '+%Y-%m-%d %H:%M UTC')
+ZOLVEX_SOFTTOKEN_DIR=$work/token "$build/bin/kelvo_bench" --summary="$work/summary.md" \
+    --benchmark_out="$work/bench.json" --benchmark_out_format=json "$@"
+
+cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
+memory=$(awk '/MemTotal/ {printf "%.1f GiB", $2 / 1048576}' /proc/meminfo)
+{
+    echo "# Benchmark results"
+    echo
+    echo "- Date: $started"
+    echo "- Command: \`$command\` (commit $(git -C "$root" rev-parse --short HEAD))"
+    echo "- Machine: $(nproc) cores, $cpu, $memory, $(uname -sr)"
+    echo "- Load average at start: $load"
+    echo "- Token: the software token (\`voxa_pkcs11_main.so\`), Release build;" \
+         "OpenSSL $(openssl version | cut -d' ' -f2) with the gostprov provider"
+    echo
+    cat "$work/summary.md"
+} >"$root/bench/results.md"
+echo "wrote $root/bench/results.md"
