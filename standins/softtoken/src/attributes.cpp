@@ -60,9 +60,13 @@ Bytes boolValue(bool value) {
     return Bytes(1, value ? CK_TRUE : CK_FALSE);
 }
 
-AttributeMap readTemplate(const CK_ATTRIBUTE* attributes, CK_ULONG count) {
+namespace {
+
+// Reads a template; a type given twice with different values sets `contradictory`.
+AttributeMap readAttributes(const CK_ATTRIBUTE* attributes, CK_ULONG count, bool& contradictory) {
     require(attributes != nullptr || count == 0, CKR_ARGUMENTS_BAD);
     AttributeMap map;
+    contradictory = false;
     for (CK_ULONG i = 0; i < count; ++i) {
         const CK_ATTRIBUTE& attribute = attributes[i];
         require(attribute.pValue != nullptr || attribute.ulValueLen == 0, CKR_ARGUMENTS_BAD);
@@ -74,9 +78,24 @@ AttributeMap readTemplate(const CK_ATTRIBUTE* attributes, CK_ULONG count) {
             require(value.size() == sizeof(CK_ULONG), CKR_ATTRIBUTE_VALUE_INVALID);
         }
         const auto [it, inserted] = map.emplace(attribute.type, value);
-        require(inserted || it->second == value, CKR_TEMPLATE_INCONSISTENT);
+        contradictory = contradictory || (!inserted && it->second != value);
     }
     return map;
+}
+
+}  // namespace
+
+AttributeMap readTemplate(const CK_ATTRIBUTE* attributes, CK_ULONG count) {
+    bool contradictory = false;
+    AttributeMap map = readAttributes(attributes, count, contradictory);
+    require(!contradictory, CKR_TEMPLATE_INCONSISTENT);
+    return map;
+}
+
+std::optional<AttributeMap> readSearchTemplate(const CK_ATTRIBUTE* attributes, CK_ULONG count) {
+    bool contradictory = false;
+    AttributeMap map = readAttributes(attributes, count, contradictory);
+    return contradictory ? std::nullopt : std::optional<AttributeMap>(std::move(map));
 }
 
 std::optional<CK_ULONG> ulongOf(const AttributeMap& map, CK_ATTRIBUTE_TYPE type) {

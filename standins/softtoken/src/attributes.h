@@ -17,6 +17,8 @@ Bytes boolValue(bool value);
 // a type listed twice with different values CKR_TEMPLATE_INCONSISTENT, and booleans or
 // numbers of the wrong size CKR_ATTRIBUTE_VALUE_INVALID (all thrown as CkrError).
 AttributeMap readTemplate(const CK_ATTRIBUTE* attributes, CK_ULONG count);
+// A search template; none when it names a type twice with different values (matches nothing).
+std::optional<AttributeMap> readSearchTemplate(const CK_ATTRIBUTE* attributes, CK_ULONG count);
 
 // Typed reads of a stored or parsed map; absent gives nullopt.
 std::optional<CK_ULONG> ulongOf(const AttributeMap& map, CK_ATTRIBUTE_TYPE type);

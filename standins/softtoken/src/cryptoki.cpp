@@ -348,8 +348,9 @@ CK_RV Cryptoki::findObjectsInit(CK_SESSION_HANDLE handle, CK_ATTRIBUTE_PTR attri
                                 CK_ULONG count) {
     Session& current = session(handle);
     require(!current.find, CKR_OPERATION_ACTIVE);
-    const AttributeMap pattern = readTemplate(attributes, count);
-    current.find = FindOperation{slotOf(current).find(pattern), 0};
+    const auto pattern = readSearchTemplate(attributes, count);
+    current.find = FindOperation{
+        pattern ? slotOf(current).find(*pattern) : std::vector<CK_OBJECT_HANDLE>{}, 0};
     return CKR_OK;
 }
 

@@ -407,5 +407,29 @@ TEST_F(TokenTest, RandomAndUnsupportedFunctions) {
     EXPECT_EQ(library->C_GetMechanismInfo(0, CKM_SHA256, &info), CKR_MECHANISM_INVALID);
 }
 
+TEST_F(TokenTest, SearchNamingOneTypeTwiceMatchesNothing) {
+    initialize();
+    ScopedSession session(library.functions(), 0, CKF_SERIAL_SESSION);
+    createData(session.handle(), "one", false, false);
+    std::string one = "one";
+    std::string two = "two";
+    CK_ATTRIBUTE contradictory[] = {{CKA_LABEL, one.data(), one.size()},
+                                    {CKA_LABEL, two.data(), two.size()}};
+    ASSERT_EQ(library->C_FindObjectsInit(session.handle(), contradictory, 2), CKR_OK);
+    CK_OBJECT_HANDLE found[4];
+    CK_ULONG count = 99;
+    EXPECT_EQ(library->C_FindObjects(session.handle(), found, 4, &count), CKR_OK);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(library->C_FindObjectsFinal(session.handle()), CKR_OK);
+    // Creating an object from such a template is still refused.
+    CK_OBJECT_CLASS dataClass = CKO_DATA;
+    CK_ATTRIBUTE create[] = {{CKA_CLASS, &dataClass, sizeof dataClass},
+                             {CKA_LABEL, one.data(), one.size()},
+                             {CKA_LABEL, two.data(), two.size()}};
+    CK_OBJECT_HANDLE object = CK_INVALID_HANDLE;
+    EXPECT_EQ(library->C_CreateObject(session.handle(), create, 3, &object),
+              CKR_TEMPLATE_INCONSISTENT);
+}
+
 }  // namespace
 }  // namespace softtoken
