@@ -48,16 +48,12 @@ bool validInitArguments(const CK_C_INITIALIZE_ARGS& arguments) {
 
 Module::Module() = default;
 
-Module::~Module() {
-    // A client that exits without C_Finalize reaches this from the exit handlers, where
-    // OpenSSL may already have been cleaned up (clients often register their own OpenSSL
-    // teardown); freeing OpenSSL objects then crashes, so the state is left to the OS.
-    static_cast<void>(cryptoki_.release());
-}
-
 Module& Module::instance() {
-    static Module module;
-    return module;
+    // Never destroyed: clients call C_Finalize from their own exit handlers and static
+    // destructors, after this library's statics would be gone.
+    alignas(Module) static unsigned char storage[sizeof(Module)];
+    static Module* module = ::new (storage) Module;
+    return *module;
 }
 
 std::optional<CK_RV> Module::injected(const char* function) {

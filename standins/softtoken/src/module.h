@@ -22,7 +22,6 @@ public:
 
 private:
     Module();
-    ~Module();
     // Injected result for this call, if any (counts the call).
     std::optional<CK_RV> injected(const char* function);
 
