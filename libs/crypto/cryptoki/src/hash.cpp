@@ -97,7 +97,7 @@ void Hash::initialize() {
     const auto mechanism = hashMechanism();
     closeDigestSession();
     const CK_RV opened = library->openSession(device_->slot, kSessionFlags, nullptr, nullptr);
-    digestSessionOpen_ = true;  // counted even when the library failed
+    digestLibrary_ = library;  // counted even when the library failed
     KELVO_CRYPTOKI_CHECK(opened);
     std::string parameter = mechanism.value().parameter;
     CK_MECHANISM digestMechanism{mechanism->type, parameter.empty() ? nullptr : parameter.data(),
@@ -130,14 +130,12 @@ std::string Hash::finalize() {
 }
 
 void Hash::closeDigestSession() noexcept {
-    if (!digestSessionOpen_) {
+    const auto library = std::move(digestLibrary_);
+    if (!library) {
         return;
     }
-    digestSessionOpen_ = false;
     try {
-        if (const auto library = this->library()) {
-            library->closeSession(device_->slot);
-        }
+        library->closeSession(device_->slot);
     } catch (const std::exception& e) {
         BOOST_LOG_TRIVIAL(error) << "cryptoki: digest session not closed: " << e.what();
     }

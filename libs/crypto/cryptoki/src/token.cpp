@@ -99,6 +99,11 @@ const std::set<std::string>& Token::supportedModels() {
 }
 
 Token::~Token() {
+    // Cached certificates may hold authenticated keys; they release their slots through the
+    // library, so they go while it is still there, and nothing may create a new one now.
+    closing_ = true;
+    certificateCache_.clear();
+    deviceCache_ = boost::none;
     if (library_) {
         library_->finalize();
     }
@@ -121,6 +126,9 @@ void Token::readCachingSwitch() {
 }
 
 boost::shared_ptr<ICryptoki> Token::cryptoki() {
+    if (closing_) {
+        return library_;
+    }
     if (!library_) {
         library_ = createCryptoki();
     }

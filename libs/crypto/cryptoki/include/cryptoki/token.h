@@ -71,6 +71,7 @@ private:
     bool busy_ = false;
     bool caching_ = true;
     boost::shared_ptr<ICryptoki> library_;
+    bool closing_ = false;
 };
 
 }  // namespace kelvo::plugin::cryptoki

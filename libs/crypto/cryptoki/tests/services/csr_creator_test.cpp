@@ -215,3 +215,18 @@ TEST_F(CsrCreatorTest, CertificateKeySignsThroughOpenSsl) {
     EXPECT_FALSE(key->isAuthenticated());
     EXPECT_EQ(openSessions(), 0u);
 }
+
+TEST_F(CsrCreatorTest, TokenGoesAwayWhileACachedKeyIsAuthenticated) {
+    const auto result = token_->createCsrCreator()->create(params("1.2.643.2.2.35.1"), nullptr);
+    token_->cryptoki()->releaseSlot(kSlot);
+    ASSERT_TRUE(token_->addCertificate(device(), certificateFor(result->publicKeyValue, "42"),
+                                       result->keyId.data(), result->keyId.size(),
+                                       softtoken::kUserPin));
+    {
+        const auto cached = token_->certificates(device());
+        ASSERT_EQ(cached.size(), 1u);
+        ASSERT_TRUE((*cached.begin())->privateKey()->authenticate(softtoken::kUserPin));
+    }
+    // Only the cache holds the key now; it releases its slot while the token goes.
+    token_.reset();
+}
