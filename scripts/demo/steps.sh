@@ -26,7 +26,7 @@ show() {  # prints the command as a user would type it, then runs it
     "$@"
 }
 host() { show "$bin/zolvex-host" "$@"; }
-gost() { openssl "$@" -engine gost 2>/dev/null; }
+gost() { local command=$1; shift; openssl "$command" -engine gost "$@" 2>/dev/null; }
 
 step "1. The token the host sees"
 host devices
