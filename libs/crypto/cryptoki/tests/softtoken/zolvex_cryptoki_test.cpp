@@ -93,6 +93,11 @@ void expectNoFunctionList(ZolvexCryptoki& binding) {
         ASSERT_NE(boost::get_error_info<crypto::exception::Message_>(error), nullptr);
         EXPECT_EQ(*boost::get_error_info<crypto::exception::Message_>(error), "zolvex");
         EXPECT_EQ(*boost::get_error_info<boost::throw_function>(error), std::string("functions"));
+        const std::string described = error.what();
+        const std::string expected =
+            "30043 Crypto 'Ошибка инициализации ресурсов токена': zolvex\t(cryptoki.cpp:";
+        EXPECT_EQ(described.substr(0, expected.size()), expected);
+        EXPECT_EQ(described.substr(described.size() - 11), ") functions");
     }
     EXPECT_THROW(binding.initialize(), crypto::exception::CryptoException);
     std::vector<CK_SLOT_ID> slotIds{5};
