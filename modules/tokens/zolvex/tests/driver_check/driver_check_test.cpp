@@ -96,6 +96,10 @@ protected:
         QObject::connect(&clicker, &QTimer::timeout, [&] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 prompts_.push_back(describe(*box));
+                // Under a real display (Xvfb) the rendered prompt can be kept for a look.
+                if (const char* picture = std::getenv("ZOLVEX_PROMPT_PICTURE")) {
+                    box->grab().save(QString::fromLocal8Bit(picture));
+                }
                 box->button(answer)->click();
             }
             if (finished) {
