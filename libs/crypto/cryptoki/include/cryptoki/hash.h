@@ -52,8 +52,9 @@ private:
     std::string digest_;
     std::string signature_;
     std::string algorithm_;
-    // Set while initialize()'s session is open. The binding that opened the digest session closes it: the token may have replaced
-    // its binding since, and a fresh one knows nothing of that session.
+    // Set while initialize()'s session is open. The binding that opened the digest session closes
+    // it: the token may have replaced its binding since, and a fresh one knows nothing of that
+    // session.
     boost::shared_ptr<ICryptoki> digestLibrary_;
 };
 
