@@ -2,7 +2,7 @@
 # Installs every Debian package the build, the tests and the demo need (run as root).
 set -euo pipefail
 packages=(
-    build-essential cmake ninja-build pkg-config clang
+    build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
     qtbase5-dev qtbase5-dev-tools
     libboost-all-dev libssl-dev openssl rapidjson-dev libengine-gost-openssl
     libp11-kit-dev p11-kit
