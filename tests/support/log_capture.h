@@ -1,6 +1,7 @@
 #pragma once
 
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,10 @@ public:
     struct Line {
         boost::log::trivial::severity_level severity;
         std::string text;
+
+        bool operator==(const Line& other) const {
+            return severity == other.severity && text == other.text;
+        }
     };
 
     LogCapture()
@@ -71,5 +76,9 @@ private:
     boost::shared_ptr<Backend> backend_;
     boost::shared_ptr<Sink> sink_;
 };
+
+inline std::ostream& operator<<(std::ostream& out, const LogCapture::Line& line) {
+    return out << line.severity << " \"" << line.text << "\"";
+}
 
 }  // namespace kelvo::test

@@ -10,9 +10,9 @@
 
 namespace {
 
-using kelvo::test::CapturedLog;
 using kelvo::test::FakeLibrary;
 using kelvo::test::FunctionListCryptoki;
+using kelvo::test::LogCapture;
 using ::testing::ElementsAre;
 namespace trivial = boost::log::trivial;
 
@@ -87,30 +87,30 @@ TEST_F(Binding, MechanismListReadsTheSlotsMechanisms) {
 
 TEST(BindingLifetime, DestroyingWithOpenSessionsIsReportedNotRaised) {
     FakeLibrary library;
-    CapturedLog log;
+    LogCapture log;
     {
         FunctionListCryptoki cryptoki(library.functionList());
         cryptoki.openSession(1, CKF_SERIAL_SESSION, nullptr, nullptr);
         cryptoki.openSession(2, CKF_SERIAL_SESSION, nullptr, nullptr);
         cryptoki.closeSession(2);
     }
-    EXPECT_THAT(log.records(),
-                ElementsAre(CapturedLog::Record{trivial::error,
-                                                "cryptoki: not all sessions are already closed. "
-                                                "All sessions must be closed"},
-                            CapturedLog::Record{trivial::error,
-                                                "cryptoki: unloading with open count 1, slot: 1"}));
+    EXPECT_THAT(log.lines(),
+                ElementsAre(LogCapture::Line{trivial::error,
+                                             "cryptoki: not all sessions are already closed. "
+                                             "All sessions must be closed"},
+                            LogCapture::Line{trivial::error,
+                                             "cryptoki: unloading with open count 1, slot: 1"}));
 }
 
 TEST(BindingLifetime, BalancedUseLeavesNoReport) {
     FakeLibrary library;
-    CapturedLog log;
+    LogCapture log;
     {
         FunctionListCryptoki cryptoki(library.functionList());
         cryptoki.openSession(1, CKF_SERIAL_SESSION, nullptr, nullptr);
         cryptoki.closeSession(1);
     }
-    EXPECT_TRUE(log.records().empty());
+    EXPECT_TRUE(log.lines().empty());
 }
 
 TEST(BindingLibrary, UnloadableFileLeavesAnEmptyBinding) {

@@ -10,9 +10,9 @@
 
 namespace {
 
-using kelvo::test::CapturedLog;
 using kelvo::test::FakeLibrary;
 using kelvo::test::FunctionListCryptoki;
+using kelvo::test::LogCapture;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 namespace trivial = boost::log::trivial;
@@ -27,7 +27,7 @@ protected:
 
     FakeLibrary library;
     FunctionListCryptoki cryptoki{library.functionList()};
-    CapturedLog log;
+    LogCapture log;
     CK_UTF8CHAR pin[7] = "123456";
 };
 
@@ -36,9 +36,9 @@ TEST_F(SessionTracking, NestedOpensShareOneLibrarySession) {
     EXPECT_EQ(open(), CKR_OK);
     EXPECT_EQ(cryptoki.sessionHandle(kSlot), 101u);
     EXPECT_THAT(library.calls, ElementsAre("C_OpenSession 3"));
-    EXPECT_THAT(log.records(), ElementsAre(CapturedLog::Record{
-                                   trivial::warning,
-                                   "cryptoki: session already opened, action ignored, slot: 3"}));
+    EXPECT_THAT(log.lines(), ElementsAre(LogCapture::Line{
+                                 trivial::warning,
+                                 "cryptoki: session already opened, action ignored, slot: 3"}));
 
     EXPECT_EQ(cryptoki.closeSession(kSlot), CKR_OK);
     EXPECT_THAT(library.calls, ElementsAre("C_OpenSession 3"));
@@ -70,9 +70,9 @@ TEST_F(SessionTracking, FailedCloseKeepsTheHandleForTheNextOpen) {
 
     library.failures.clear();
     EXPECT_EQ(open(), CKR_OK);
-    EXPECT_THAT(log.records(), ElementsAre(CapturedLog::Record{
-                                   trivial::warning,
-                                   "cryptoki: session already opened, action ignored, slot: 3"}));
+    EXPECT_THAT(log.lines(), ElementsAre(LogCapture::Line{
+                                 trivial::warning,
+                                 "cryptoki: session already opened, action ignored, slot: 3"}));
     // openCount is 1 again: this close reaches the library with the kept handle.
     EXPECT_EQ(cryptoki.closeSession(kSlot), CKR_OK);
     EXPECT_THAT(library.calls,
@@ -91,11 +91,10 @@ TEST_F(SessionTracking, LockedSlotKeepsItsSessionAndLogin) {
     EXPECT_EQ(cryptoki.sessionHandle(kSlot), 101u);
     EXPECT_THAT(library.calls, ElementsAre("C_OpenSession 3", "C_Login 101"));
     EXPECT_THAT(
-        log.records(),
+        log.lines(),
         ElementsAre(
-            CapturedLog::Record{trivial::info, "cryptoki: session locked, action ignored, slot: 3"},
-            CapturedLog::Record{trivial::info,
-                                "cryptoki: session locked, action ignored, slot: 3"}));
+            LogCapture::Line{trivial::info, "cryptoki: session locked, action ignored, slot: 3"},
+            LogCapture::Line{trivial::info, "cryptoki: session locked, action ignored, slot: 3"}));
 }
 
 TEST_F(SessionTracking, LockingTwiceIsReportedWithTheFlag) {
@@ -103,12 +102,12 @@ TEST_F(SessionTracking, LockingTwiceIsReportedWithTheFlag) {
     cryptoki.setLocked(kSlot, true);
     cryptoki.setLocked(kSlot, false);
     cryptoki.setLocked(kSlot, false);
-    EXPECT_THAT(log.records(),
+    EXPECT_THAT(log.lines(),
                 ElementsAre(
-                    CapturedLog::Record{
+                    LogCapture::Line{
                         trivial::info,
                         "cryptoki: session already in state, action ignored, slot: 3, lock: 1"},
-                    CapturedLog::Record{
+                    LogCapture::Line{
                         trivial::info,
                         "cryptoki: session already in state, action ignored, slot: 3, lock: 0"}));
 }
@@ -128,10 +127,9 @@ TEST_F(SessionTracking, LoginsDoNotNest) {
     open();
     EXPECT_EQ(login(), CKR_OK);
     EXPECT_EQ(login(), CKR_OK);
-    EXPECT_THAT(
-        log.records(),
-        ElementsAre(CapturedLog::Record{
-            trivial::info, "cryptoki: session already logged in, action ignored, slot: 3"}));
+    EXPECT_THAT(log.lines(), ElementsAre(LogCapture::Line{
+                                 trivial::info,
+                                 "cryptoki: session already logged in, action ignored, slot: 3"}));
     EXPECT_EQ(cryptoki.logout(kSlot), CKR_OK);
     EXPECT_FALSE(cryptoki.isLoggedIn(kSlot));
     EXPECT_THAT(library.calls, ElementsAre("C_OpenSession 3", "C_Login 101", "C_Logout 101"));
@@ -162,8 +160,8 @@ TEST_F(SessionTracking, LoginWithoutSessionGoesToTheLibraryWithHandleZero) {
     EXPECT_EQ(cryptoki.logout(kSlot), CKR_OK);
     EXPECT_FALSE(cryptoki.isLoggedIn(kSlot));
     EXPECT_THAT(library.calls, ElementsAre("C_Login 0"));
-    EXPECT_THAT(log.records(),
-                ElementsAre(CapturedLog::Record{
+    EXPECT_THAT(log.lines(),
+                ElementsAre(LogCapture::Line{
                     trivial::warning, "cryptoki: session not logged in, action forced, slot: 3"}));
 }
 
@@ -171,8 +169,8 @@ TEST_F(SessionTracking, LogoutWhenNeverLoggedInIsForced) {
     EXPECT_EQ(cryptoki.logout(kSlot), CKR_OK);
     EXPECT_FALSE(cryptoki.isLoggedIn(kSlot));
     EXPECT_THAT(library.calls, IsEmpty());
-    EXPECT_THAT(log.records(),
-                ElementsAre(CapturedLog::Record{
+    EXPECT_THAT(log.lines(),
+                ElementsAre(LogCapture::Line{
                     trivial::warning, "cryptoki: session not logged in, action forced, slot: 3"}));
 }
 
@@ -220,7 +218,7 @@ TEST_F(SessionTracking, SlotsAreTrackedSeparately) {
     cryptoki.closeSession(kSlot);
     EXPECT_THAT(library.calls, ElementsAre("C_OpenSession 3", "C_OpenSession 7",
                                            "C_CloseSession 102", "C_CloseSession 101"));
-    EXPECT_THAT(log.records(), IsEmpty());
+    EXPECT_THAT(log.lines(), IsEmpty());
 }
 
 }  // namespace

@@ -18,10 +18,10 @@
 namespace {
 
 using kelvo::plugin::cryptoki::Device;
-using kelvo::test::CapturedLog;
 using kelvo::test::FakeLibrary;
 using kelvo::test::FakeToken;
 using kelvo::test::FunctionListCryptoki;
+using kelvo::test::LogCapture;
 using ::testing::ElementsAre;
 namespace exception = kelvo::plugin::exception;
 namespace trivial = boost::log::trivial;
@@ -47,7 +47,7 @@ protected:
 };
 
 TEST_F(DeviceRecord, FieldsComeFromTheTokenInformation) {
-    CapturedLog log;
+    LogCapture log;
     const Device device(token, 4);
     EXPECT_EQ(device.token, &token);
     EXPECT_EQ(device.slot, 4u);
@@ -59,11 +59,11 @@ TEST_F(DeviceRecord, FieldsComeFromTheTokenInformation) {
     EXPECT_EQ(device.hardwareVersion, "1.5");
     EXPECT_EQ(device.firmwareVersion, "10.0");
     EXPECT_THAT(library.calls, ElementsAre("C_GetTokenInfo 4"));
-    EXPECT_THAT(log.records(), ElementsAre(CapturedLog::Record{
-                                   trivial::info,
-                                   "cryptoki: create device:\nlabel: My token\nmodel: ZOLVEXToken "
-                                   "GOST\nserial: 0000001234\nalias: test alias\nid: ZOLVEXToken "
-                                   "GOST 0000001234\n"}));
+    EXPECT_THAT(log.lines(), ElementsAre(LogCapture::Line{
+                                 trivial::info,
+                                 "cryptoki: create device:\nlabel: My token\nmodel: ZOLVEXToken "
+                                 "GOST\nserial: 0000001234\nalias: test alias\nid: ZOLVEXToken "
+                                 "GOST 0000001234\n"}));
 }
 
 TEST_F(DeviceRecord, OnlyTrailingBlanksAreCut) {

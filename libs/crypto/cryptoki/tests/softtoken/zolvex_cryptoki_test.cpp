@@ -26,8 +26,8 @@ namespace fs = boost::filesystem;
 namespace crypto = kelvo::plugin::crypto;
 using kelvo::plugin::cryptoki::Device;
 using kelvo::plugin::cryptoki::ZolvexCryptoki;
-using kelvo::test::CapturedLog;
 using kelvo::test::FakeToken;
+using kelvo::test::LogCapture;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 
@@ -123,7 +123,7 @@ TEST(ZolvexLibraryCase, BehavesAsTheFolderDictates) {
         return;
     }
 
-    CapturedLog log;
+    LogCapture log;
     std::string path;
     {
         ZolvexCryptoki binding;
@@ -131,8 +131,8 @@ TEST(ZolvexLibraryCase, BehavesAsTheFolderDictates) {
         EXPECT_EQ(path.empty(), library == "unloadable");
         expectNoFunctionList(binding);
     }
-    EXPECT_THAT(log.records(),
-                ElementsAre(CapturedLog::Record{
+    EXPECT_THAT(log.lines(),
+                ElementsAre(LogCapture::Line{
                     boost::log::trivial::warning,
                     "cryptoki: no function list, finalize skipped, library: " + path}));
 }
