@@ -29,6 +29,8 @@ CK_RV readList(std::vector<Entry>& out, Read read) {
 
 Cryptoki::Cryptoki(const std::string& libraryFile) : library_(libraryFile) {}
 
+Cryptoki::Cryptoki() = default;
+
 Cryptoki::~Cryptoki() {
     // Callers pair every openSession with a closeSession; a leftover count is their bug.
     // Raising here would terminate the host, so it is only reported and the library is

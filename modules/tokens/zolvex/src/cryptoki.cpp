@@ -14,7 +14,12 @@ constexpr const char* kModel = "ZOLVEXToken GOST";
 
 }  // namespace
 
-ZolvexCryptoki::ZolvexCryptoki() : Cryptoki(shared::path_registry::zolvexResourceFile().string()) {
+ZolvexCryptoki::ZolvexCryptoki()
+    : ZolvexCryptoki(shared::path_registry::zolvexResourceFile().string()) {}
+
+ZolvexCryptoki::ZolvexCryptoki(CK_FUNCTION_LIST* functions) : functions_(functions) {}
+
+ZolvexCryptoki::ZolvexCryptoki(const std::string& libraryFile) : Cryptoki(libraryFile) {
     if (const auto getFunctionList =
             library().function<CK_C_GetFunctionList>("C_GetFunctionList")) {
         // A failure leaves the list null, which functions() reports.

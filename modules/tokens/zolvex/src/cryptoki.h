@@ -79,6 +79,14 @@ public:
                       CK_ATTRIBUTE* attributes, CK_ULONG count, CK_OBJECT_HANDLE* key) override;
     CK_FUNCTION_LIST* functionList() override;
 
+protected:
+    // The same binding over another library file, or over a function list obtained
+    // elsewhere (nothing is loaded then).
+    explicit ZolvexCryptoki(const std::string& libraryFile);
+    explicit ZolvexCryptoki(CK_FUNCTION_LIST* functions);
+    // The library's function list, null when there is none.
+    CK_FUNCTION_LIST* functionListOrNull() const { return functions_; }
+
 private:
     CK_FUNCTION_LIST* functions_ = nullptr;
 };

@@ -95,6 +95,8 @@ public:
 
 protected:
     const platform::SharedLibrary& library() const { return library_; }
+    // A binding whose function list comes from elsewhere: nothing is loaded.
+    Cryptoki();
 
 private:
     SlotSession& record(CK_SLOT_ID slot);
