@@ -15,6 +15,7 @@
 #include "exception/cryptoki.h"
 #include "gost_verifier.h"
 #include "log_capture.h"
+#include "module/module.h"
 #include "token_fixture.h"
 
 using namespace kelvo;
@@ -254,4 +255,27 @@ TEST_F(TokenServicesTest, ListingFailuresAreLoggedAndGiveNoDevices) {
     ASSERT_FALSE(log.lines().empty());
     EXPECT_EQ(log.lines().back().severity, boost::log::trivial::error);
     EXPECT_NE(log.lines().back().text.find("40048 Cryptoki"), std::string::npos);
+}
+
+TEST_F(TokenServicesTest, ProvidersCoverEveryDeviceOfEveryTokenModule) {
+    struct TokenModule : module::Module {
+        explicit TokenModule(module::IToken* token) : token_(token) {}
+        module::IToken* token() override { return token_; }
+        module::IToken* token_;
+    };
+    TokenModule withToken(token_.get());
+    module::Module withoutToken;
+    host::ModuleRegistry registry;
+    registry.modules["zolvex"].instance = &withToken;
+    registry.modules["other"].instance = &withoutToken;
+    registry.modules["absent"].instance = nullptr;
+    session_.registry = &registry;
+
+    test::LogCapture log;
+    const auto providers = cryptoki::Provider(device()).providers(&session_);
+    ASSERT_EQ(providers.size(), 1u);
+    EXPECT_EQ((*providers.begin())->name(), L"ZOLVEXToken GOST 0000001234");
+    EXPECT_TRUE(log.contains(
+        "cryptoki: providers: found provider: \"ZOLVEXToken GOST 0000001234\", type: 0"));
+    session_.registry = nullptr;
 }
