@@ -279,3 +279,11 @@ TEST_F(TokenServicesTest, ProvidersCoverEveryDeviceOfEveryTokenModule) {
         "cryptoki: providers: found provider: \"ZOLVEXToken GOST 0000001234\", type: 0"));
     session_.registry = nullptr;
 }
+
+TEST(ContainerId, Windows1251ForTheRutokenFamilyAndUtf8Otherwise) {
+    const std::wstring name = L"Ключ";
+    EXPECT_EQ(cryptoki::containerId(L"Rutoken ECP", name), "\xCA\xEB\xFE\xF7");
+    EXPECT_EQ(cryptoki::containerId(L"ZOLVEXToken GOST", name), "Ключ");
+    EXPECT_EQ(cryptoki::containerId(L"JaCarta GOST 2.0", name), "Ключ");
+    EXPECT_EQ(cryptoki::containerId(L"unknown", name), "Ключ");
+}
