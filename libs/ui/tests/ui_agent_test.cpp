@@ -39,14 +39,11 @@ protected:
         static int argc = 1;
         static char name[] = "ui_agent_test";
         static char* argv[] = {name, nullptr};
-        application_ = new QApplication(argc, argv);
+        application_ = std::make_unique<QApplication>(argc, argv);
         // Closing the box must not end the loop the worker's answer travels through.
         application_->setQuitOnLastWindowClosed(false);
     }
-    static void TearDownTestSuite() {
-        delete application_;
-        application_ = nullptr;
-    }
+    static void TearDownTestSuite() { application_.reset(); }
 
     // Runs the request on a worker while the GUI thread answers with the given button.
     template <class Request>
@@ -70,10 +67,10 @@ protected:
         worker.join();
     }
 
-    static QApplication* application_;
+    static std::unique_ptr<QApplication> application_;
 };
 
-QApplication* UiAgentTest::application_ = nullptr;
+std::unique_ptr<QApplication> UiAgentTest::application_;
 
 }  // namespace
 

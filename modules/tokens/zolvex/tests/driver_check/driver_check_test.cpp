@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -49,10 +50,10 @@ protected:
         static int argc = 1;
         static char name[] = "driver_check_test";
         static char* argv[] = {name, nullptr};
-        application_ = new QApplication(argc, argv);
+        application_ = std::make_unique<QApplication>(argc, argv);
         application_->setQuitOnLastWindowClosed(false);
     }
-    static void TearDownTestSuite() { delete application_; }
+    static void TearDownTestSuite() { application_.reset(); }
 
     void SetUp() override {
         settingsDir_ = fs::temp_directory_path() / fs::unique_path("zolvex-settings-%%%%%%");
@@ -124,7 +125,7 @@ protected:
                 box.windowIcon().availableSizes().value(0)};
     }
 
-    static QApplication* application_;
+    static std::unique_ptr<QApplication> application_;
     fs::path settingsDir_;
     QPluginLoader loader_;
     plugin::module::Module* module_ = nullptr;
@@ -135,7 +136,7 @@ protected:
     std::vector<PromptSeen> prompts_;
 };
 
-QApplication* DriverCheck::application_ = nullptr;
+std::unique_ptr<QApplication> DriverCheck::application_;
 
 }  // namespace
 
