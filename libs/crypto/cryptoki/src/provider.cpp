@@ -1,5 +1,7 @@
 #include "cryptoki/provider.h"
 
+#include <stdexcept>
+
 #include <boost/algorithm/string/split.hpp>
 #include <boost/io/quoted.hpp>
 #include <boost/locale/encoding.hpp>
@@ -28,6 +30,17 @@ crypto::catalogue::ProviderRecord record(const std::wstring& name) {
     return crypto::catalogue::findProvider(name);
 }
 
+// std::stoi with the texts hosts know from the platform's standard library.
+int minorVersion(const std::wstring& text) {
+    try {
+        return std::stoi(text);
+    } catch (const std::invalid_argument&) {
+        throw std::invalid_argument("invalid stoi argument");
+    } catch (const std::out_of_range&) {
+        throw std::out_of_range("stoi argument out of range");
+    }
+}
+
 std::string jaCartaName(const Device& device, const std::string& product) {
     const std::wstring version = utf_to_utf<wchar_t>(device.firmwareVersion);
     std::vector<std::wstring> parts;
@@ -38,7 +51,7 @@ std::string jaCartaName(const Device& device, const std::string& product) {
             << ", no minor value";
         return product;
     }
-    return std::stoi(parts[1]) >= 59 ? "JaCarta-3" : product;
+    return minorVersion(parts[1]) >= 59 ? "JaCarta-3" : product;
 }
 
 }  // namespace
