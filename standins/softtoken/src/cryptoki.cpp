@@ -423,20 +423,26 @@ CK_RV Cryptoki::digestFinal(CK_SESSION_HANDLE handle, CK_BYTE_PTR out, CK_ULONG_
     });
 }
 
-CK_RV Cryptoki::signInit(CK_SESSION_HANDLE handle, CK_MECHANISM_PTR mechanism,
-                         CK_OBJECT_HANDLE key) {
-    Session& current = session(handle);
-    require(mechanism != nullptr, CKR_ARGUMENTS_BAD);
-    require(!current.sign, CKR_OPERATION_ACTIVE);
-    const SignatureMechanism chosen = signatureMechanism(*mechanism);
+StoredObject Cryptoki::keyObject(Session& current, CK_OBJECT_HANDLE key, CK_OBJECT_CLASS keyClass,
+                                 CK_KEY_TYPE keyType) {
     StoredObject found;
     try {
         found = slotOf(current).object(key);
     } catch (const CkrError&) {
         throw CkrError(CKR_KEY_HANDLE_INVALID);
     }
-    require(ulongOf(found.attributes, CKA_CLASS) == CKO_PRIVATE_KEY, CKR_KEY_TYPE_INCONSISTENT);
-    require(ulongOf(found.attributes, CKA_KEY_TYPE) == chosen.keyType, CKR_KEY_TYPE_INCONSISTENT);
+    require(ulongOf(found.attributes, CKA_CLASS) == keyClass, CKR_KEY_TYPE_INCONSISTENT);
+    require(ulongOf(found.attributes, CKA_KEY_TYPE) == keyType, CKR_KEY_TYPE_INCONSISTENT);
+    return found;
+}
+
+CK_RV Cryptoki::signInit(CK_SESSION_HANDLE handle, CK_MECHANISM_PTR mechanism,
+                         CK_OBJECT_HANDLE key) {
+    Session& current = session(handle);
+    require(mechanism != nullptr, CKR_ARGUMENTS_BAD);
+    require(!current.sign, CKR_OPERATION_ACTIVE);
+    const SignatureMechanism chosen = signatureMechanism(*mechanism);
+    StoredObject found = keyObject(current, key, CKO_PRIVATE_KEY, chosen.keyType);
     require(boolOr(found.attributes, CKA_SIGN, false) && !found.secret.empty(),
             CKR_KEY_FUNCTION_NOT_PERMITTED);
     current.sign = SignOperation{SignatureInput(*crypto_, chosen), found.secret};
@@ -489,14 +495,7 @@ CK_RV Cryptoki::verifyInit(CK_SESSION_HANDLE handle, CK_MECHANISM_PTR mechanism,
     require(mechanism != nullptr, CKR_ARGUMENTS_BAD);
     require(!current.verify, CKR_OPERATION_ACTIVE);
     const SignatureMechanism chosen = signatureMechanism(*mechanism);
-    StoredObject found;
-    try {
-        found = slotOf(current).object(key);
-    } catch (const CkrError&) {
-        throw CkrError(CKR_KEY_HANDLE_INVALID);
-    }
-    require(ulongOf(found.attributes, CKA_CLASS) == CKO_PUBLIC_KEY, CKR_KEY_TYPE_INCONSISTENT);
-    require(ulongOf(found.attributes, CKA_KEY_TYPE) == chosen.keyType, CKR_KEY_TYPE_INCONSISTENT);
+    StoredObject found = keyObject(current, key, CKO_PUBLIC_KEY, chosen.keyType);
     require(boolOr(found.attributes, CKA_VERIFY, false), CKR_KEY_FUNCTION_NOT_PERMITTED);
     const ParamSet* paramSet = findParamSet(found.attributes[CKA_GOSTR3410_PARAMS]);
     require(paramSet != nullptr, CKR_KEY_TYPE_INCONSISTENT);

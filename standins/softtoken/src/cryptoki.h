@@ -87,6 +87,9 @@ private:
     Slot& slotOf(const Session& session) { return slot(session.slot); }
     void closeSessionEntry(std::map<CK_SESSION_HANDLE, Session>::iterator entry);
     CK_RV finishVerify(Session& session, const Bytes& digest, const Bytes& signature);
+    // The key object a sign or verify operation uses: a valid handle of the class and type.
+    StoredObject keyObject(Session& session, CK_OBJECT_HANDLE key, CK_OBJECT_CLASS keyClass,
+                           CK_KEY_TYPE keyType);
 
     std::string faultRules_;
     std::unique_ptr<GostCrypto> crypto_;
