@@ -247,7 +247,7 @@ std::vector<std::string> Token::containersImpl(const DevicePtr& device) {
 }
 
 bool Token::addCertificate(const DevicePtr& device, const CertificatePtr& certificate,
-                           const char* id, std::size_t idLength, std::string pin) {
+                           const char* id, std::size_t idLength, const std::string& pin) {
     const std::string container(id ? id : "", id ? idLength : 0);
     BOOST_LOG_TRIVIAL(info) << "cryptoki: add certificate: "
                             << "model: " << quoted(device->model)
@@ -326,7 +326,8 @@ bool Token::deleteCertificateImpl(const DevicePtr& device, const CertificatePtr&
     return true;
 }
 
-bool Token::deleteContainer(const DevicePtr& device, const std::wstring& name, std::string pin) {
+bool Token::deleteContainer(const DevicePtr& device, const std::wstring& name,
+                            const std::string& pin) {
     BOOST_LOG_TRIVIAL(info) << "cryptoki: " << device->model
                             << ", deleteContainer: name: " << utf_to_utf<char>(name);
     return deleteContainerImpl(device, name, pin);

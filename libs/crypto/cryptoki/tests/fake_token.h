@@ -21,7 +21,7 @@ public:
     std::vector<std::string> containers(const DevicePtr&) override { return {}; }
     CertificateSet certificates(const DevicePtr&) override { return {}; }
     bool addCertificate(const DevicePtr&, const CertificatePtr&, const char*, std::size_t,
-                        std::string) override {
+                        const std::string&) override {
         return false;
     }
     bool deleteCertificate(const DevicePtr&, const CertificatePtr&) override { return false; }
@@ -35,7 +35,7 @@ public:
                                                 unsigned long*) override {
         return boost::none;
     }
-    bool deleteContainer(const DevicePtr&, const std::wstring&, std::string) override {
+    bool deleteContainer(const DevicePtr&, const std::wstring&, const std::string&) override {
         return false;
     }
     boost::shared_ptr<plugin::crypto::ICsrCreator> createCsrCreator() override { return {}; }

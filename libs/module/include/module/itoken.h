@@ -30,7 +30,8 @@ namespace kelvo::plugin::module {
 
 // What the host does with a token: devices, certificates, key containers and the token
 // operations. Implemented by the PKCS#11 token; session() and createCryptoki() come from the
-// concrete token module.
+// concrete token module. PINs are taken by reference: the module keeps no copy that the host
+// could not wipe.
 class IToken : private boost::noncopyable {
 public:
     using DeviceSet = crypto::SharedSet<cryptoki::Device>;
@@ -46,7 +47,7 @@ public:
     virtual std::vector<std::string> containers(const DevicePtr& device) = 0;
     virtual CertificateSet certificates(const DevicePtr& device) = 0;
     virtual bool addCertificate(const DevicePtr& device, const CertificatePtr& certificate,
-                                const char* id, std::size_t idLength, std::string pin) = 0;
+                                const char* id, std::size_t idLength, const std::string& pin) = 0;
     virtual bool deleteCertificate(const DevicePtr& device, const CertificatePtr& certificate) = 0;
     virtual CertificatePtr findCertificate(const DevicePtr& device,
                                            const CertificatePtr& certificate) = 0;
@@ -58,7 +59,7 @@ public:
                                                         const CertificatePtr& certificate,
                                                         unsigned long* keyType) = 0;
     virtual bool deleteContainer(const DevicePtr& device, const std::wstring& name,
-                                 std::string pin) = 0;
+                                 const std::string& pin) = 0;
     virtual boost::shared_ptr<crypto::ICsrCreator> createCsrCreator() = 0;
     virtual std::vector<unsigned char> randomBytes(const DevicePtr& device, std::size_t count) = 0;
     virtual boost::shared_ptr<cryptoki::ICryptoki> createCryptoki() = 0;

@@ -27,7 +27,7 @@ public:
     std::vector<std::string> containers(const DevicePtr& device) override;
     CertificateSet certificates(const DevicePtr& device) override;
     bool addCertificate(const DevicePtr& device, const CertificatePtr& certificate, const char* id,
-                        std::size_t idLength, std::string pin) override;
+                        std::size_t idLength, const std::string& pin) override;
     bool deleteCertificate(const DevicePtr& device, const CertificatePtr& certificate) override;
     CertificatePtr findCertificate(const DevicePtr& device,
                                    const CertificatePtr& certificate) override;
@@ -39,7 +39,7 @@ public:
                                                 const CertificatePtr& certificate,
                                                 unsigned long* keyType) override;
     bool deleteContainer(const DevicePtr& device, const std::wstring& name,
-                         std::string pin) override;
+                         const std::string& pin) override;
     boost::shared_ptr<crypto::ICsrCreator> createCsrCreator() override;
     std::vector<unsigned char> randomBytes(const DevicePtr& device, std::size_t count) override;
 
