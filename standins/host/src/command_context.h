@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "host/ui_service.h"
 #include "module/itoken.h"
 
 namespace kelvo::host::app {
@@ -15,7 +16,7 @@ struct CommandContext {
     HostSession& host;
     plugin::module::IToken& token;
     std::string deviceQuery;  // empty: the first device
-    std::string offeredPin;   // the scripted PIN, empty when the user is asked
+    IUiService& ui;           // asks for PINs: the module calls it, and so may a command
     bool progress = false;
     std::ostream& out;
     std::ostream& err;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include <boost/program_options.hpp>
@@ -12,5 +13,10 @@ namespace kelvo::host::app {
 boost::program_options::variables_map parseArguments(
     const Arguments& arguments, const boost::program_options::options_description& options,
     const boost::program_options::positional_options_description& positional = {});
+
+// A whole decimal number from min to max; throws boost::program_options::error naming the
+// option and the range otherwise.
+std::uint64_t numberInRange(const std::string& text, std::uint64_t min, std::uint64_t max,
+                            const std::string& name);
 
 }  // namespace kelvo::host::app

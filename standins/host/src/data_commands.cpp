@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "crypto/icertificate.h"
 #include "crypto/ihash.h"
+#include "crypto/iprivate_key.h"
 #include "crypto/iprovider.h"
 #include "cryptoki/device.h"
 #include "progress_bar.h"
@@ -129,6 +130,12 @@ int signCommand(CommandContext& context, const Arguments& arguments) {
         throw std::runtime_error("the certificate has no provider");
     }
     const auto hash = provider->createHash(algorithm, signer);
+    // The PIN before the first pass: a wrong one must not cost a read of a large file. The
+    // key keeps the login until it goes, after the signature.
+    const auto key = signer->privateKey();
+    if (!key || !context.ui.authenticateKey(key, "sign " + file)) {
+        throw std::runtime_error("the signer's key was not authenticated");
+    }
     ProgressInput input(file, context.err, context.progress, {"digest", "signature"});
     const std::string digest = hash->create(input.stream());
     input.finish();

@@ -25,7 +25,7 @@ int errorCommand(const Arguments& arguments, std::ostream& out, std::ostream& er
             used = 0;
         }
         if (used == 0 || used != text.size()) {
-            err << text << ": not a number\n";
+            err << "error: " << text << ": not a number\n";
             status = 1;
             continue;
         }
@@ -33,7 +33,7 @@ int errorCommand(const Arguments& arguments, std::ostream& out, std::ostream& er
             out << info->code << ' ' << info->name << " (" << info->category
                 << "): " << info->message << '\n';
         } else {
-            err << code << ": unknown error code\n";
+            err << "error: " << code << ": unknown error code\n";
             status = 1;
         }
     }

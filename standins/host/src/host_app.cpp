@@ -2,21 +2,24 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <functional>
 #include <map>
 #include <sstream>
 
 #include <QCoreApplication>
+#include <boost/algorithm/string/predicate.hpp>
 #include <boost/log/core.hpp>
 #include <boost/log/expressions.hpp>
 #include <boost/log/trivial.hpp>
 #include <boost/log/utility/setup/console.hpp>
 #include <boost/program_options.hpp>
 
+#include "command_options.h"
 #include "commands.h"
 #include "host_session.h"
 #include "module_loader.h"
+#include "pin_source.h"
+#include "script_pin.h"
 #include "terminal_ui_service.h"
 
 namespace kelvo::host::app {
@@ -40,8 +43,8 @@ const std::map<std::string, CommandInfo>& commands() {
           "list certificates: subject, issuer, serial, validity, SHA-1, "
           "container"}},
         {"containers", {containersCommand, "list key containers"}},
-        {"random", {randomCommand, "[COUNT] [--out FILE]: random bytes from the token"}},
-        {"hash", {hashCommand, "FILE [--algorithm OID] [--out FILE]: digest on the token"}},
+        {"random", {randomCommand, "[COUNT] [--out FILE]: 1 to 65536 random bytes (default 32)"}},
+        {"hash", {hashCommand, "FILE|- [--algorithm OID] [--out FILE]: digest on the token"}},
         {"sign",
          {signCommand, "FILE --out SIG [--cert SEL] [--algorithm OID] [--digest-out FILE]"}},
         {"keygen",
@@ -53,6 +56,40 @@ const std::map<std::string, CommandInfo>& commands() {
     return table;
 }
 
+const std::uint64_t kMaxPinAttempts = 10;
+
+boost::optional<boost::log::trivial::severity_level> severity(const std::string& name) {
+    boost::log::trivial::severity_level level{};
+    if (!boost::log::trivial::from_string(name.data(), name.size(), level)) {
+        return boost::none;
+    }
+    return level;
+}
+
+// Anything on the command line is in the process list for every local user to read.
+void refusePinOnCommandLine(int argc, const char* const argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "--pin" || boost::algorithm::starts_with(word, "--pin=")) {
+            throw po::error(std::string("--pin is refused: the command line is visible to every "
+                                        "local user; use --pin-file FILE, ") +
+                            kPinVariable + " (for scripts) or the terminal prompt");
+        }
+    }
+}
+
+// The PIN file first, as the explicit choice; then the environment's; then the user.
+std::unique_ptr<PinSource> pinSource(const HostOptions& options,
+                                     boost::optional<SecretString> environmentPin) {
+    if (!options.pinFile.empty()) {
+        return std::make_unique<ScriptedPins>(readPinFile(options.pinFile));
+    }
+    if (environmentPin) {
+        return std::make_unique<ScriptedPins>(std::move(*environmentPin));
+    }
+    return std::make_unique<TerminalPin>();
+}
+
 po::options_description globalOptions(HostOptions& options) {
     po::options_description global("Global options (before the command)");
     global.add_options()("help,h", po::bool_switch(&options.help), "show this help")(
@@ -62,8 +99,9 @@ po::options_description globalOptions(HostOptions& options) {
         "require", po::value(&options.required)->composing(), "module that must be loaded")(
         "disable", po::value(&options.disabled)->composing(), "module not to load")(
         "device", po::value(&options.device), "token by id, serial, label or model")(
-        "pin", po::value(&options.pin), "user PIN (else $ZOLVEX_PIN, else asked)")(
-        "pin-attempts", po::value(&options.pinAttempts), "PIN prompts before giving up")(
+        "pin-file", po::value(&options.pinFile),
+        "user PIN from the first line of this file (mode 600: none for group or others)")(
+        "pin-attempts", po::value<std::string>(), "PIN prompts before giving up: 1 to 10 (3)")(
         "progress", "always show progress bars")("no-progress", "never show progress bars")(
         "drivers", po::value<std::string>(),
         "answer to the driver-installation prompt "
@@ -77,8 +115,7 @@ po::options_description globalOptions(HostOptions& options) {
 
 void configureLogging(const std::string& level) {
     namespace trivial = boost::log::trivial;
-    trivial::severity_level threshold = trivial::error;
-    std::istringstream(level) >> threshold;
+    const auto threshold = severity(level).value_or(trivial::error);
     namespace expr = boost::log::expressions;
     boost::log::add_console_log(
         std::clog, boost::log::keywords::format =
@@ -96,11 +133,21 @@ std::string usage() {
              << info.summary << '\n';
     }
     text << "  error CODE...       name, category and message of error codes\n\n"
-         << globalOptions(ignored);
+         << globalOptions(ignored) << '\n'
+         << "The user PIN is asked on the terminal with echo off. Scripts hand it over with\n"
+            "--pin-file FILE (its first line; the file must be closed to group and others)\n"
+            "or in "
+         << kPinVariable
+         << ", which the host takes out of its environment at start, so\n"
+            "that no child process inherits it. --pin is refused: the command line is\n"
+            "visible to every local user.\n\n"
+            "Exit status: 0 done, 1 failed, 2 bad usage; every failure is one line\n"
+            "\"error: ...\".\n";
     return text.str();
 }
 
 HostOptions parseHostOptions(int argc, const char* const argv[]) {
+    refusePinOnCommandLine(argc, argv);
     HostOptions options;
     const auto global = globalOptions(options);
     // Global options end at the first word that is neither an option nor an option's value.
@@ -130,10 +177,12 @@ HostOptions parseHostOptions(int argc, const char* const argv[]) {
                           : answer == "no" ? DialogBridge::Answer::No
                                            : DialogBridge::Answer::Ask;
     }
-    if (options.pin.empty()) {
-        if (const char* pin = std::getenv("ZOLVEX_PIN")) {
-            options.pin = pin;
-        }
+    if (values.count("pin-attempts")) {
+        options.pinAttempts = static_cast<int>(numberInRange(
+            values["pin-attempts"].as<std::string>(), 1, kMaxPinAttempts, "--pin-attempts"));
+    }
+    if (!severity(options.logLevel)) {
+        throw po::error("--log-level expects trace, debug, info, warning, error or fatal");
     }
     if (command < argc) {
         options.command = argv[command];
@@ -153,48 +202,68 @@ bool needsModules(const HostOptions& options) {
     return options.command != "error";
 }
 
-int runHost(const HostOptions& options, std::ostream& out, std::ostream& err) {
-    try {
-        if (options.command == "error") {
-            return errorCommand(options.arguments, out, err);
-        }
-    } catch (const po::error& e) {
-        err << "error: " << e.what() << '\n';
-        return 2;
-    }
+namespace {
 
-    std::unique_ptr<PinSource> pins;
-    if (!options.pin.empty()) {
-        pins = std::make_unique<ScriptedPins>(std::deque<std::string>{options.pin});
-    } else {
-        pins = std::make_unique<TerminalPin>();
-    }
-    TerminalUiService ui(*pins, err, options.pinAttempts);
-    HostSession host(options.edition, options.caching, ui);
-    // Errors are reported while the modules are still loaded: the error text lives with them.
+// The failure being handled as one line: its own text (for the module's errors, text that
+// lives in the module), after the command's name for bad usage of a command.
+int reportFailure(const std::string& command, std::ostream& err) {
     try {
-        const QString folder = options.modules.empty() ? QCoreApplication::applicationDirPath()
-                                                       : QString::fromStdString(options.modules);
-        host.load(ModuleLoader::scan(folder), {options.required, options.disabled});
-        host.init();
-        if (options.command == "modules") {
-            return modulesCommand(host, out);
-        }
-        plugin::module::IToken* token = host.token();
-        if (!token) {
-            err << "error: no module offers a token (the ZOLVEX drivers are missing, or their "
-                   "installation was refused)\n";
-            return 1;
-        }
-        CommandContext context{host, *token, options.device, options.pin, options.progress,
-                               out,  err};
-        return commands().at(options.command).run(context, options.arguments);
+        throw;
     } catch (const po::error& e) {
-        err << options.command << ": " << e.what() << '\n';
+        err << "error: " << (command.empty() ? "" : command + ": ") << e.what() << '\n';
         return 2;
     } catch (const std::exception& e) {
         err << "error: " << e.what() << '\n';
+    } catch (...) {
+        err << "error: an unknown failure\n";
+    }
+    return 1;
+}
+
+int runCommand(const HostOptions& options, HostSession& host, IUiService& ui, std::ostream& out,
+               std::ostream& err) {
+    const QString folder = options.modules.empty() ? QCoreApplication::applicationDirPath()
+                                                   : QString::fromStdString(options.modules);
+    host.load(ModuleLoader::scan(folder), {options.required, options.disabled});
+    host.init();
+    if (options.command == "modules") {
+        return modulesCommand(host, out);
+    }
+    plugin::module::IToken* token = host.token();
+    if (!token) {
+        err << "error: no module offers a token (the ZOLVEX drivers are missing, or their "
+               "installation was refused)\n";
         return 1;
+    }
+    CommandContext context{host, *token, options.device, ui, options.progress, out, err};
+    return commands().at(options.command).run(context, options.arguments);
+}
+
+}  // namespace
+
+int runHost(const HostOptions& options, boost::optional<SecretString> environmentPin,
+            std::ostream& out, std::ostream& err) {
+    if (options.command == "error") {
+        try {
+            return errorCommand(options.arguments, out, err);
+        } catch (...) {
+            return reportFailure("", err);
+        }
+    }
+    try {
+        // Before the modules load: a bad PIN file must not get as far as the token.
+        const auto pins = pinSource(options, std::move(environmentPin));
+        TerminalUiService ui(*pins, err, options.pinAttempts);
+        HostSession host(options.edition, options.caching, ui);
+        // Errors are reported while the modules are still loaded: the error text lives with
+        // them.
+        try {
+            return runCommand(options, host, ui, out, err);
+        } catch (...) {
+            return reportFailure(options.command, err);
+        }
+    } catch (...) {
+        return reportFailure("", err);
     }
 }
 

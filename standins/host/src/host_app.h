@@ -3,8 +3,11 @@
 #include <string>
 #include <vector>
 
+#include <boost/optional.hpp>
+
 #include "command_context.h"
 #include "dialog_bridge.h"
+#include "secret_string.h"
 
 namespace kelvo::host::app {
 
@@ -16,7 +19,7 @@ struct HostOptions {
     std::vector<std::string> required;
     std::vector<std::string> disabled;
     std::string device;
-    std::string pin;  // empty: ask on the terminal
+    std::string pinFile;  // empty: $ZOLVEX_PIN, else asked on the terminal
     int pinAttempts = 3;
     bool progress = false;
     DialogBridge::Answer drivers = DialogBridge::Answer::Ask;
@@ -26,7 +29,8 @@ struct HostOptions {
     bool help = false;
 };
 
-// Parses "[global options] COMMAND [command options]"; throws boost::program_options::error.
+// Parses "[global options] COMMAND [command options]"; throws boost::program_options::error,
+// also for a PIN given on the command line.
 HostOptions parseHostOptions(int argc, const char* const argv[]);
 std::string usage();
 
@@ -37,7 +41,10 @@ void configureLogging(const std::string& level);
 bool needsModules(const HostOptions& options);
 
 // Loads the modules, runs the command and returns the exit code: 0 done, 1 failed
-// (the module's error text is printed), 2 bad usage.
-int runHost(const HostOptions& options, std::ostream& out, std::ostream& err);
+// (the module's error text is printed), 2 bad usage. Every failure is one line "error: ...".
+// The PIN comes from --pin-file, else from the environment's PIN taken at start, else from
+// the terminal.
+int runHost(const HostOptions& options, boost::optional<SecretString> environmentPin,
+            std::ostream& out, std::ostream& err);
 
 }  // namespace kelvo::host::app

@@ -15,7 +15,6 @@
 #include "crypto/icsr_creator.h"
 #include "cryptoki/device.h"
 #include "file_certificate.h"
-#include "pin_dialog.h"
 #include "provider_lookup.h"
 
 namespace kelvo::host::app {
@@ -144,8 +143,9 @@ int installCommand(CommandContext& context, const Arguments& arguments) {
 
     const auto device = selectDevice(context);
     const auto certificate = FileCertificate::fromFile(file);
+    // No PIN of the host's own: the module asks through the host's dialog when it logs in.
     if (!context.token.addCertificate(device, certificate, container.data(), container.size(),
-                                      context.offeredPin)) {
+                                      std::string())) {
         throw std::runtime_error("the token did not take the certificate");
     }
     context.out << "installed " << certificate->subject() << " into container " << container
@@ -181,7 +181,7 @@ int deleteContainerCommand(CommandContext& context, const Arguments& arguments) 
     parseArguments(arguments, options, positional);
 
     const auto device = selectDevice(context);
-    if (!context.token.deleteContainer(device, wide(name), context.offeredPin)) {
+    if (!context.token.deleteContainer(device, wide(name), std::string())) {
         throw std::runtime_error("the token did not delete the container");
     }
     context.out << "deleted container " << name << " on " << device->id << '\n';

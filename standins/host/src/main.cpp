@@ -8,6 +8,7 @@
 
 #include "dialog_bridge.h"
 #include "host_app.h"
+#include "script_pin.h"
 
 namespace {
 
@@ -35,11 +36,19 @@ void logQtMessage(QtMsgType type, const QMessageLogContext&, const QString& text
 
 int main(int argc, char* argv[]) {
     using namespace kelvo::host::app;
+    // First of all, while the process has one thread and no child: nothing may inherit it.
+    boost::optional<SecretString> environmentPin;
+    try {
+        environmentPin = takePinFromEnvironment(kPinVariable);
+    } catch (const std::exception& e) {
+        std::cerr << "error: " << e.what() << '\n';
+        return 1;
+    }
     HostOptions options;
     try {
         options = parseHostOptions(argc, argv);
     } catch (const boost::program_options::error& e) {
-        std::cerr << "error: " << e.what() << "\n\n" << usage();
+        std::cerr << "error: " << e.what() << " (see zolvex-host --help)\n";
         return 2;
     }
     if (options.help) {
@@ -59,8 +68,8 @@ int main(int argc, char* argv[]) {
 
     // Module calls run on a worker: the module shows its dialogs on this, the GUI, thread.
     int status = 0;
-    std::thread worker([&options, &status] {
-        status = runHost(options, std::cout, std::cerr);
+    std::thread worker([&options, &environmentPin, &status] {
+        status = runHost(options, std::move(environmentPin), std::cout, std::cerr);
         QMetaObject::invokeMethod(
             qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     });

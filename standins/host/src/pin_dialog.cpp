@@ -1,6 +1,7 @@
 #include "pin_dialog.h"
 
 #include <QString>
+#include <boost/scope_exit.hpp>
 
 #include "crypto/iauth_handle.h"
 #include "crypto/icertificate.h"
@@ -17,46 +18,49 @@ std::string utf8(const std::wstring& text) {
 PinDialog::PinDialog(PinSource& source, std::ostream& notices, int maxAttempts)
     : source_(source), notices_(notices), maxAttempts_(maxAttempts) {}
 
+std::string PinDialog::title(const IAuthHandle& handle) const {
+    const std::string device = utf8(handle.title());
+    return keySubject_.empty() ? device : "the key of " + keySubject_ + " on " + device;
+}
+
 bool PinDialog::attempt(IAuthHandle& handle, const std::string& pin) {
-    const std::string title = utf8(handle.title());
-    if (handle.isLocked()) {
-        lockSeen_ = true;
-        notices_ << "The PIN of " << title << " is locked.\n";
-        return false;
-    }
-    if (handle.states() & IAuthHandle::FinalTry) {
-        notices_ << "Final try: a wrong PIN locks " << title << ".\n";
-    }
+    const std::string device = utf8(handle.title());
     if (handle.authenticate(pin)) {
         return true;
     }
     if (handle.isLocked()) {
-        lockSeen_ = true;
-        notices_ << "Wrong PIN. The PIN of " << title << " is now locked.\n";
+        notices_ << "Wrong PIN. The PIN of " << device << " is now locked.\n";
     } else if (handle.states() & IAuthHandle::FinalTry) {
-        notices_ << "Wrong PIN. One attempt left before " << title << " locks.\n";
+        notices_ << "Wrong PIN. One attempt left before " << device << " locks.\n";
     } else {
-        notices_ << "Wrong PIN for " << title << ".\n";
+        notices_ << "Wrong PIN for " << device << ".\n";
     }
     return false;
 }
 
 bool PinDialog::authenticate(IAuthHandle& handle, const std::string& offered) {
-    if (!offered.empty()) {
-        return attempt(handle, offered);
-    }
     for (int attempts = 0; attempts < maxAttempts_; ++attempts) {
         if (handle.isLocked()) {
             notices_ << "The PIN of " << utf8(handle.title()) << " is locked.\n";
             return false;
         }
-        const auto pin = source_.pin({utf8(handle.title()), handle.states(), attempts});
+        // After a wrong PIN the notice has said so already.
+        if (attempts == 0 && (handle.states() & IAuthHandle::FinalTry)) {
+            notices_ << "Final try: a wrong PIN locks " << utf8(handle.title()) << ".\n";
+        }
+        if (!offered.empty()) {
+            return attempt(handle, offered);
+        }
+        const auto pin = source_.pin({title(handle), handle.states(), attempts});
         if (!pin) {
-            notices_ << "PIN entry cancelled.\n";
+            notices_ << source_.giveUpNotice() << '\n';
             return false;
         }
-        if (attempt(handle, *pin)) {
+        if (attempt(handle, pin->str())) {
             return true;
+        }
+        if (handle.isLocked()) {
+            return false;
         }
     }
     return false;
@@ -67,24 +71,11 @@ bool PinDialog::authenticate(plugin::crypto::IPrivateKey& key) {
         return true;
     }
     const auto certificate = key.certificate();
-    const std::string title =
-        "the key of " + (certificate ? certificate->subject() : std::string("a certificate"));
-    for (int attempts = 0; attempts < maxAttempts_; ++attempts) {
-        const auto pin = source_.pin({title, 0, attempts});
-        if (!pin) {
-            notices_ << "PIN entry cancelled.\n";
-            return false;
-        }
-        // The module checks this PIN through the handle callback, which reports the
-        // token's PIN state.
-        if (key.authenticate(*pin)) {
-            return true;
-        }
-        if (lockSeen_) {
-            return false;
-        }
-    }
-    return false;
+    keySubject_ = certificate ? certificate->subject() : std::string("a certificate");
+    BOOST_SCOPE_EXIT_ALL(this) {
+        keySubject_.clear();
+    };
+    return key.authenticate(std::string());
 }
 
 }  // namespace kelvo::host::app

@@ -1,11 +1,15 @@
 #include "pin_source.h"
 
+#include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <cerrno>
 #include <iostream>
-#include <memory>
+
+#include <openssl/crypto.h>
+
+#include "file_descriptor.h"
 
 namespace kelvo::host::app {
 
@@ -18,6 +22,7 @@ public:
         if (::tcgetattr(fd_, &saved_) == 0) {
             termios quiet = saved_;
             quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+            // Flushing drops what was typed before the prompt, so it cannot become the PIN.
             active_ = ::tcsetattr(fd_, TCSAFLUSH, &quiet) == 0;
         }
     }
@@ -35,41 +40,90 @@ private:
     bool active_ = false;
 };
 
-// Closes a FILE* on every path.
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
+void writeText(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t written = ::write(fd, text.data() + done, text.size() - done);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return;
+        }
+        done += static_cast<std::size_t>(written);
+    }
+}
+
+// One line from the descriptor, byte by byte so that no buffer of the C library keeps a
+// copy; none on end of input, a read error or a line longer than a PIN can be.
+boost::optional<SecretString> readLine(int fd) {
+    SecretString line;
+    bool fits = true;
+    char c = 0;
+    for (;;) {
+        const ssize_t got = ::read(fd, &c, 1);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            OPENSSL_cleanse(&c, 1);
+            return boost::none;
+        }
+        if (c == '\n') {
+            break;
+        }
+        fits = line.push_back(c) && fits;
+    }
+    if (!fits) {
+        std::cerr << "The PIN is longer than " << SecretString::kCapacity << " characters.\n";
+        return boost::none;
+    }
+    return line;
+}
 
 }  // namespace
 
-boost::optional<std::string> ScriptedPins::pin(const PinRequest&) {
+ScriptedPins::ScriptedPins(SecretString pin) {
+    pins_.push_back(std::move(pin));
+}
+
+ScriptedPins::ScriptedPins(std::initializer_list<const char*> pins) {
+    for (const char* pin : pins) {
+        pins_.emplace_back(pin);
+    }
+}
+
+boost::optional<SecretString> ScriptedPins::pin(const PinRequest&) {
     ++asked_;
     if (pins_.empty()) {
         return boost::none;
     }
-    std::string next = std::move(pins_.front());
+    SecretString next = std::move(pins_.front());
     pins_.pop_front();
     return next;
 }
 
-boost::optional<std::string> TerminalPin::pin(const PinRequest& request) {
+std::string ScriptedPins::giveUpNotice() const {
+    return "No other PIN was given.";
+}
+
+boost::optional<SecretString> TerminalPin::pin(const PinRequest& request) {
     // The terminal rather than stdin, so that data piped into the host stays untouched.
-    std::unique_ptr<std::FILE, FileCloser> tty(std::fopen("/dev/tty", "r+"));
+    FileDescriptor tty(::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY));
     if (!tty) {
-        std::cerr << "no terminal to ask for the PIN; use --pin or ZOLVEX_PIN\n";
+        std::cerr << "no terminal to ask for the PIN; for scripts use --pin-file FILE or "
+                     "ZOLVEX_PIN\n";
         return boost::none;
     }
-    std::fprintf(tty.get(), "PIN for %s (empty to cancel): ", request.title.c_str());
-    std::fflush(tty.get());
-    std::string line;
+    boost::optional<SecretString> line;
     {
-        EchoOff quiet(::fileno(tty.get()));
-        for (int c = std::fgetc(tty.get()); c != EOF && c != '\n'; c = std::fgetc(tty.get())) {
-            line.push_back(static_cast<char>(c));
-        }
+        // Echo goes off before the prompt shows, so nothing typed after it is echoed or lost.
+        EchoOff quiet(tty.get());
+        writeText(tty.get(), "PIN for " + request.title + " (empty to cancel): ");
+        line = readLine(tty.get());
     }
-    std::fputc('\n', tty.get());
-    if (line.empty()) {
+    writeText(tty.get(), "\n");
+    if (!line || line->empty()) {
         return boost::none;
     }
     return line;

@@ -2,9 +2,12 @@
 
 #include <cstdint>
 #include <deque>
+#include <initializer_list>
 #include <string>
 
 #include <boost/optional.hpp>
+
+#include "secret_string.h"
 
 namespace kelvo::host::app {
 
@@ -19,27 +22,31 @@ struct PinRequest {
 class PinSource {
 public:
     virtual ~PinSource() = default;
-    virtual boost::optional<std::string> pin(const PinRequest& request) = 0;
+    virtual boost::optional<SecretString> pin(const PinRequest& request) = 0;
+    // What the user is told when no PIN came.
+    virtual std::string giveUpNotice() const { return "PIN entry cancelled."; }
 };
 
-// PINs fixed in advance (an option, the environment, a test), each handed out once, so a
-// wrong scripted PIN costs a single attempt.
+// PINs fixed in advance (a file, the environment, a test), each handed out once, so a wrong
+// scripted PIN costs a single attempt.
 class ScriptedPins : public PinSource {
 public:
     ScriptedPins() = default;
-    explicit ScriptedPins(std::deque<std::string> pins) : pins_(std::move(pins)) {}
-    boost::optional<std::string> pin(const PinRequest& request) override;
+    explicit ScriptedPins(SecretString pin);
+    ScriptedPins(std::initializer_list<const char*> pins);
+    boost::optional<SecretString> pin(const PinRequest& request) override;
+    std::string giveUpNotice() const override;
     int asked() const { return asked_; }
 
 private:
-    std::deque<std::string> pins_;
+    std::deque<SecretString> pins_;
     int asked_ = 0;
 };
 
 // Asks on the controlling terminal with echo off; an empty line or end of input cancels.
 class TerminalPin : public PinSource {
 public:
-    boost::optional<std::string> pin(const PinRequest& request) override;
+    boost::optional<SecretString> pin(const PinRequest& request) override;
 };
 
 }  // namespace kelvo::host::app

@@ -12,11 +12,10 @@ trap 'rm -rf "$work"' EXIT
 source "$root/scripts/demo/token_env.sh"
 make_token "$work" "$bin"
 
+# shellcheck source=checks.sh
+source "$root/standins/host/tests/checks.sh"
+
 host() { "$bin/zolvex-host" --no-progress "$@"; }
-fail() { echo "FAILED: $*" >&2; exit 1; }
-expect() {  # expect TEXT OUTPUT
-    grep -qF -- "$1" <<<"$2" || fail "expected \"$1\" in:"$'\n'"$2"
-}
 
 out=$(host modules)
 expect "zolvex: loaded" "$out"
