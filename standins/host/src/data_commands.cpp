@@ -1,9 +1,6 @@
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <stdexcept>
-
-#include <boost/filesystem/operations.hpp>
 
 #include "command_options.h"
 #include "commands.h"
@@ -12,6 +9,7 @@
 #include "crypto/iprivate_key.h"
 #include "crypto/iprovider.h"
 #include "cryptoki/device.h"
+#include "input_file.h"
 #include "progress_bar.h"
 #include "progress_streambuf.h"
 #include "provider_lookup.h"
@@ -24,23 +22,22 @@ namespace {
 
 const char* const kDefaultHash = "1.2.643.7.1.1.2.2";  // GOST R 34.11-2012, 256 bits
 
-// The input file as a stream that reports progress on the terminal while the token reads it.
+// The input as a stream that reports progress on the terminal while the token reads it. A
+// read error leaves the stream as the reader's exception, never as an early end of the data.
 class ProgressInput {
 public:
-    ProgressInput(const std::string& path, std::ostream& terminal, bool show,
+    ProgressInput(InputFile& file, std::ostream& terminal, bool show,
                   std::vector<std::string> passes) {
-        if (!file_.open(path, std::ios::in | std::ios::binary)) {
-            throw std::runtime_error("cannot read " + path);
+        if (show && file.size()) {
+            bar_.emplace(terminal, *file.size(), std::move(passes));
         }
-        if (show) {
-            bar_.emplace(terminal, boost::filesystem::file_size(path), std::move(passes));
-        }
-        buffer_.emplace(file_, [this](int pass, std::uint64_t position) {
+        buffer_.emplace(file, [this](int pass, std::uint64_t position) {
             if (bar_) {
                 bar_->update(pass, position);
             }
         });
         stream_.rdbuf(&*buffer_);
+        stream_.exceptions(std::ios::badbit);
     }
 
     std::istream& stream() { return stream_; }
@@ -51,7 +48,6 @@ public:
     }
 
 private:
-    std::filebuf file_;
     std::optional<ProgressBar> bar_;
     std::optional<ProgressStreambuf> buffer_;
     std::istream stream_{nullptr};
@@ -87,16 +83,18 @@ int hashCommand(CommandContext& context, const Arguments& arguments) {
     std::string algorithm = kDefaultHash;
     std::string out;
     po::options_description options("hash");
-    options.add_options()("file", po::value(&file)->required(), "file to digest")(
+    options.add_options()("file", po::value(&file)->required(),
+                          "file to digest; - for standard input")(
         "algorithm", po::value(&algorithm), "hash algorithm OID")(
         "out", po::value(&out), "write the raw digest to this file");
     po::positional_options_description positional;
     positional.add("file", 1);
     parseArguments(arguments, options, positional);
 
+    InputFile data(file);
     const auto device = selectDevice(context);
     const auto hash = tokenProvider(context, device)->createHash(algorithm, nullptr);
-    ProgressInput input(file, context.err, context.progress, {"digest"});
+    ProgressInput input(data, context.err, context.progress, {"digest"});
     const std::string digest = hash->create(input.stream());
     input.finish();
     if (!out.empty()) {
@@ -113,7 +111,8 @@ int signCommand(CommandContext& context, const Arguments& arguments) {
     std::string out;
     std::string digestOut;
     po::options_description options("sign");
-    options.add_options()("file", po::value(&file)->required(), "file to sign")(
+    options.add_options()("file", po::value(&file)->required(),
+                          "file to sign; - for standard input redirected from a file")(
         "cert", po::value(&certificateSelector),
         "signer: SHA-1 thumbprint, serial or container (default: the only one)")(
         "algorithm", po::value(&algorithm), "hash algorithm OID")(
@@ -123,6 +122,10 @@ int signCommand(CommandContext& context, const Arguments& arguments) {
     positional.add("file", 1);
     parseArguments(arguments, options, positional);
 
+    InputFile data(file);
+    if (!data.size()) {
+        throw po::error("the token reads the data twice: standard input must be a file (< FILE)");
+    }
     const auto device = selectDevice(context);
     const auto signer = selectCertificate(context, device, certificateSelector);
     const auto provider = signer->provider(L"");
@@ -133,10 +136,10 @@ int signCommand(CommandContext& context, const Arguments& arguments) {
     // The PIN before the first pass: a wrong one must not cost a read of a large file. The
     // key keeps the login until it goes, after the signature.
     const auto key = signer->privateKey();
-    if (!key || !context.ui.authenticateKey(key, "sign " + file)) {
+    if (!key || !context.ui.authenticateKey(key, "sign " + data.path())) {
         throw std::runtime_error("the signer's key was not authenticated");
     }
-    ProgressInput input(file, context.err, context.progress, {"digest", "signature"});
+    ProgressInput input(data, context.err, context.progress, {"digest", "signature"});
     const std::string digest = hash->create(input.stream());
     input.finish();
     const std::string signature = hash->signatureValue();

@@ -33,8 +33,21 @@ random=$(host random 24)
 [[ $random =~ ^[0-9a-f]{48}$ ]] || fail "random: $random"
 [[ $(host random 24) != "$random" ]] || fail "the same random bytes twice"
 
+# Bad usage is one line on stderr and exit status 2, and reaches no token.
+usage_error() {  # usage_error TEXT ARGUMENT...
+    local status=0
+    host "${@:2}" 2>"$work/err" >/dev/null || status=$?
+    [[ $status == 2 ]] || fail "$* gave exit status $status"
+    [[ $(wc -l <"$work/err") == 1 ]] || fail "$* printed more than one line:"$'\n'"$(cat "$work/err")"
+    expect "error: " "$(cat "$work/err")"
+    expect "$1" "$(cat "$work/err")"
+}
+usage_error "unknown command" bogus
+usage_error "--pin-attempts must be a whole number from 1 to 10" --pin-attempts 0 devices
+
 # Hashing needs the token's provider, which only a certificate on the token leads to.
-if host hash /dev/null 2>"$work/err"; then fail "hash without a certificate"; fi
+: >"$work/empty"
+if host hash "$work/empty" 2>"$work/err"; then fail "hash without a certificate"; fi
 expect "install a certificate first" "$(cat "$work/err")"
 
 openssl req -x509 -engine gost -newkey gost2012_256 -pkeyopt paramset:A -nodes \
@@ -65,6 +78,24 @@ cmp "$work/digest.bin" "$work/expected.bin" || fail "digest differs from OpenSSL
 host hash "$work/data.bin" --algorithm 1.2.643.7.1.1.2.3 --out "$work/digest512.bin" >/dev/null
 openssl dgst -engine gost -md_gost12_512 -binary "$work/data.bin" 2>/dev/null >"$work/expected.bin"
 cmp "$work/digest512.bin" "$work/expected.bin" || fail "512-bit digest differs from OpenSSL's"
+
+# Standard input is read like a file; signing, which reads the data twice, needs it seekable.
+expect "$(host hash "$work/data.bin" | cut -d' ' -f1)  -" "$(host hash - <"$work/data.bin")"
+expect "$(host hash "$work/data.bin" | cut -d' ' -f1)  -" "$(cat "$work/data.bin" | host hash -)"
+usage_error "standard input must be a file" sign - --out "$work/x.sig" <<<"data"
+
+# What is no regular file, or fails to read, is never taken for empty data.
+mkfifo "$work/fifo"
+for input in "$work" /proc/self/mem "$work/fifo"; do
+    for command in "hash $input --out $work/x.out" "sign $input --out $work/x.out"; do
+        # shellcheck disable=SC2086
+        if host $command 2>"$work/err"; then fail "$command succeeded"; fi
+        [[ $(wc -l <"$work/err") == 1 && ! -e $work/x.out ]] || fail "$command: $(cat "$work/err")"
+    done
+done
+expect "is a directory, not a file" "$(host hash "$work" 2>&1)"
+expect "cannot read /proc/self/mem: Input/output error" "$(host hash /proc/self/mem 2>&1)"
+expect "fifo is not a regular file" "$(host hash "$work/fifo" 2>&1)"
 
 # The progress bar goes to stderr and leaves the digest alone.
 host --progress hash "$work/data.bin" 2>"$work/err" >/dev/null

@@ -87,6 +87,14 @@ openssl dgst -engine gost -md_gost12_256 -verify "$work/pubkey.pem" \
     -signature "$work/data.sig.raw" "$work/data.bin" >/dev/null 2>&1 ||
     fail "the signature does not verify"
 
+# The file is open while the PIN is asked; shrinking it then fails the command.
+status=0
+out=$(terminal --expect "$prompt" --run "truncate -s 1000000 $work/data.bin" --send "$pin" -- \
+    "$bin/zolvex-host" sign "$work/data.bin" --out "$work/short.sig") || status=$?
+[[ $status == 1 ]] || fail "a shrunk file gave exit status $status:"$'\n'"$out"
+expect "data.bin changed while it was read (3000000 bytes when opened" "$out"
+[[ ! -e $work/short.sig ]] || fail "a signature of a shrunk file was written"
+
 # Wrong scripted PINs, one attempt each, until the token warns of its final try.
 for _ in $(seq 30); do
     ZOLVEX_PIN=00000000 host sign "$work/data.bin" --out "$work/x.sig" 2>"$work/err" || true
