@@ -21,6 +21,7 @@ namespace po = boost::program_options;
 namespace {
 
 const char* const kDefaultHash = "1.2.643.7.1.1.2.2";  // GOST R 34.11-2012, 256 bits
+const std::uint64_t kMaxRandomBytes = 65536;
 
 // The input as a stream that reports progress on the terminal while the token reads it. A
 // read error leaves the stream as the reader's exception, never as an early end of the data.
@@ -61,14 +62,15 @@ boost::shared_ptr<plugin::crypto::IProvider> tokenProvider(
 }  // namespace
 
 int randomCommand(CommandContext& context, const Arguments& arguments) {
-    std::size_t count = 32;
+    std::string countText = "32";
     std::string out;
     po::options_description options("random");
-    options.add_options()("count", po::value(&count), "number of bytes (default 32)")(
+    options.add_options()("count", po::value(&countText), "number of bytes (default 32)")(
         "out", po::value(&out), "write the raw bytes to this file");
     po::positional_options_description positional;
     positional.add("count", 1);
     parseArguments(arguments, options, positional);
+    const auto count = numberInRange(countText, 1, kMaxRandomBytes, "COUNT");
     const auto device = selectDevice(context);
     const auto bytes = context.token.randomBytes(device, count);
     if (!out.empty()) {

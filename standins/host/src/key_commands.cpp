@@ -1,12 +1,9 @@
 #include <unistd.h>
 
-#include <map>
 #include <stdexcept>
 
 #include <QCoreApplication>
 #include <QSysInfo>
-#include <boost/algorithm/string/split.hpp>
-#include <boost/algorithm/string/trim.hpp>
 #include <boost/smart_ptr/make_shared.hpp>
 
 #include "command_options.h"
@@ -16,6 +13,7 @@
 #include "cryptoki/device.h"
 #include "file_certificate.h"
 #include "provider_lookup.h"
+#include "request_arguments.h"
 
 namespace kelvo::host::app {
 
@@ -37,32 +35,6 @@ StringPairs pairs(const std::vector<std::string>& items, const char* option) {
         result.emplace_back(item.substr(0, split), item.substr(split + 1));
     }
     return result;
-}
-
-// A key usage mask: a number (0xC0) or key-usage names separated by ",".
-std::uint32_t keyUsageMask(const std::string& text) {
-    static const std::map<std::string, std::uint32_t> bits{
-        {"digitalSignature", 0x80}, {"nonRepudiation", 0x40}, {"keyEncipherment", 0x20},
-        {"dataEncipherment", 0x10}, {"keyAgreement", 0x08},   {"keyCertSign", 0x04},
-        {"cRLSign", 0x02},          {"encipherOnly", 0x01},   {"decipherOnly", 0x8000}};
-    if (text.empty()) {
-        return 0;
-    }
-    if (std::isdigit(static_cast<unsigned char>(text.front()))) {
-        return static_cast<std::uint32_t>(std::stoul(text, nullptr, 0));
-    }
-    std::vector<std::string> names;
-    boost::algorithm::split(names, text, [](char c) { return c == ','; });
-    std::uint32_t mask = 0;
-    for (auto name : names) {
-        boost::algorithm::trim(name);
-        const auto found = bits.find(name);
-        if (found == bits.end()) {
-            throw po::error("unknown key usage \"" + name + "\"");
-        }
-        mask |= found->second;
-    }
-    return mask;
 }
 
 std::wstring wide(const std::string& text) {
@@ -103,9 +75,22 @@ int keygenCommand(CommandContext& context, const Arguments& arguments) {
         "out", po::value(&out)->required(), "request file (base64 text of the DER request)")(
         "public-key-out", po::value(&publicKeyOut), "write the public key value to this file");
     parseArguments(arguments, options);
+    checkSubject(params->subject);
+    checkOid(params->algorithmParamSet, "param-set");
+    checkIdentificationKind(params->identificationKind);
+    for (const auto& oid : params->attributes) {
+        checkOid(oid, "attribute");
+    }
+    for (const auto& oid : params->policies) {
+        checkOid(oid, "policy");
+    }
     params->otherNames = pairs(otherNames, "other-name");
+    for (const auto& [oid, value] : params->otherNames) {
+        checkOid(oid, "other-name");
+    }
     params->nameValuePairs = pairs(nameValuePairs, "name-value");
     params->keyUsage = keyUsageMask(keyUsage);
+    params->extendedKeyUsages = extendedKeyUsages(params->extendedKeyUsages);
 
     plugin::crypto::ClientInfo client;
     const char* user = std::getenv("USER");
@@ -141,8 +126,8 @@ int installCommand(CommandContext& context, const Arguments& arguments) {
     positional.add("file", 1);
     parseArguments(arguments, options, positional);
 
-    const auto device = selectDevice(context);
     const auto certificate = FileCertificate::fromFile(file);
+    const auto device = selectDevice(context);
     // No PIN of the host's own: the module asks through the host's dialog when it logs in.
     if (!context.token.addCertificate(device, certificate, container.data(), container.size(),
                                       std::string())) {

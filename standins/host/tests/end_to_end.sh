@@ -33,7 +33,8 @@ random=$(host random 24)
 [[ $random =~ ^[0-9a-f]{48}$ ]] || fail "random: $random"
 [[ $(host random 24) != "$random" ]] || fail "the same random bytes twice"
 
-# Bad usage is one line on stderr and exit status 2, and reaches no token.
+# Bad usage is one line on stderr and exit status 2, and reaches no token: no key pair is
+# generated for a request that would have been refused later.
 usage_error() {  # usage_error TEXT ARGUMENT...
     local status=0
     host "${@:2}" 2>"$work/err" >/dev/null || status=$?
@@ -42,8 +43,16 @@ usage_error() {  # usage_error TEXT ARGUMENT...
     expect "error: " "$(cat "$work/err")"
     expect "$1" "$(cat "$work/err")"
 }
+usage_error "COUNT must be a whole number from 1 to 65536" random 99999999999999
+usage_error "COUNT must be a whole number from 1 to 65536" random 0
 usage_error "unknown command" bogus
 usage_error "--pin-attempts must be a whole number from 1 to 10" --pin-attempts 0 devices
+usage_error "valid: cRLSign, dataEncipherment" keygen --key-id k --subject cn=K \
+    --key-usage 0xZZ --out "$work/k.b64"
+usage_error "valid: OCSPSigning" keygen --key-id k --subject cn=K --eku signing --out "$work/k.b64"
+usage_error "\"zz=K\" is no NAME=VALUE" keygen --key-id k --subject "zz=K" --out "$work/k.b64"
+expect "0 container(s)" "$(host containers)"
+[[ ! -e $work/k.b64 ]] || fail "a request file for refused arguments"
 
 # Hashing needs the token's provider, which only a certificate on the token leads to.
 : >"$work/empty"
