@@ -4,16 +4,9 @@
 # terminal before the data is read, again after a wrong PIN, until the token locks.
 #   pin_dialogue.sh BIN_DIR
 set -euo pipefail
-bin=$(cd "$1" && pwd)
-root=$(cd "$(dirname "$0")/../../.." && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-# shellcheck source=../../../scripts/demo/token_env.sh
-source "$root/scripts/demo/token_env.sh"
-make_token "$work" "$bin"
 # shellcheck source=checks.sh
-source "$root/standins/host/tests/checks.sh"
+source "$(dirname "$0")/checks.sh"
+token_test "$1"
 unset ZOLVEX_PIN  # each case hands the PIN over its own way
 
 pin=12345678
