@@ -9,7 +9,8 @@ namespace kelvo::host::app {
 
 // An input stream buffer over another one that reports how far the reader got. A seek back to
 // the start begins a new pass (the token digests a stream, then rewinds it to sign it).
-// Memory stays at one fixed buffer whatever the size of the data.
+// Memory stays at one fixed buffer whatever the size of the data. A source reports a read error
+// by throwing (InputFile does): a short read here always means the end of the data.
 class ProgressStreambuf : public std::streambuf {
 public:
     using Listener = std::function<void(int pass, std::uint64_t position)>;

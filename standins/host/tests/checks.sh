@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the host's shell tests: a fresh token to test against, failing with a message,
 # and looking for a text.
 
