@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include <QSaveFile>
 #include <QString>
 #include <boost/algorithm/hex.hpp>
 #include <boost/algorithm/string/predicate.hpp>
 
 #include "crypto/icertificate.h"
 #include "cryptoki/device.h"
+#include "output_file.h"
 #include "pin_dialog.h"
 
 namespace kelvo::host::app {
@@ -83,13 +83,7 @@ IToken::CertificatePtr selectCertificate(CommandContext& context, const IToken::
 }
 
 void writeFileAtomically(const std::string& path, const std::string& bytes) {
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
-            static_cast<qint64>(bytes.size()) ||
-        !file.commit()) {
-        throw std::runtime_error("cannot write " + path + ": " + file.errorString().toStdString());
-    }
+    OutputFile(path).commit(bytes);
 }
 
 }  // namespace kelvo::host::app

@@ -39,7 +39,8 @@ std::string hex(const std::string& bytes);
 std::string hex(const std::vector<unsigned char>& bytes);
 // Serial number for display: most significant byte first.
 std::string serialHex(const std::string& leastSignificantFirst);
-// Writes a whole file through a temporary file renamed at the end; throws on failure.
+// Writes a whole file through a temporary file renamed at the end; throws on failure. Commands
+// open an OutputFile before they start instead, so that a bad path costs no work.
 void writeFileAtomically(const std::string& path, const std::string& bytes);
 
 }  // namespace kelvo::host::app

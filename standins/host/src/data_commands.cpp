@@ -10,6 +10,7 @@
 #include "crypto/iprovider.h"
 #include "cryptoki/device.h"
 #include "input_file.h"
+#include "output_file.h"
 #include "progress_bar.h"
 #include "progress_streambuf.h"
 #include "provider_lookup.h"
@@ -71,10 +72,11 @@ int randomCommand(CommandContext& context, const Arguments& arguments) {
     positional.add("count", 1);
     parseArguments(arguments, options, positional);
     const auto count = numberInRange(countText, 1, kMaxRandomBytes, "COUNT");
+    auto output = outputFileIfNamed(out);
     const auto device = selectDevice(context);
     const auto bytes = context.token.randomBytes(device, count);
-    if (!out.empty()) {
-        writeFileAtomically(out, std::string(bytes.begin(), bytes.end()));
+    if (output) {
+        output->commit(std::string(bytes.begin(), bytes.end()));
     }
     context.out << hex(bytes) << '\n';
     return 0;
@@ -94,13 +96,14 @@ int hashCommand(CommandContext& context, const Arguments& arguments) {
     parseArguments(arguments, options, positional);
 
     InputFile data(file);
+    auto output = outputFileIfNamed(out);
     const auto device = selectDevice(context);
     const auto hash = tokenProvider(context, device)->createHash(algorithm, nullptr);
     ProgressInput input(data, context.err, context.progress, {"digest"});
     const std::string digest = hash->create(input.stream());
     input.finish();
-    if (!out.empty()) {
-        writeFileAtomically(out, digest);
+    if (output) {
+        output->commit(digest);
     }
     context.out << hex(digest) << "  " << file << '\n';
     return 0;
@@ -128,6 +131,8 @@ int signCommand(CommandContext& context, const Arguments& arguments) {
     if (!data.size()) {
         throw po::error("the token reads the data twice: standard input must be a file (< FILE)");
     }
+    OutputFile signatureFile(out);
+    auto digestFile = outputFileIfNamed(digestOut);
     const auto device = selectDevice(context);
     const auto signer = selectCertificate(context, device, certificateSelector);
     const auto provider = signer->provider(L"");
@@ -148,9 +153,9 @@ int signCommand(CommandContext& context, const Arguments& arguments) {
     if (signature.empty()) {
         throw std::runtime_error("the token returned no signature");
     }
-    writeFileAtomically(out, signature);
-    if (!digestOut.empty()) {
-        writeFileAtomically(digestOut, digest);
+    signatureFile.commit(signature);
+    if (digestFile) {
+        digestFile->commit(digest);
     }
     context.out << "digest:    " << hex(digest) << '\n'
                 << "signature: " << signature.size() << " bytes written to " << out << '\n';

@@ -12,6 +12,7 @@
 #include "crypto/icsr_creator.h"
 #include "cryptoki/device.h"
 #include "file_certificate.h"
+#include "output_file.h"
 #include "provider_lookup.h"
 #include "request_arguments.h"
 
@@ -99,6 +100,8 @@ int keygenCommand(CommandContext& context, const Arguments& arguments) {
     client.process = QCoreApplication::applicationName().toStdString();
     params->clientInfo = &client;
 
+    OutputFile requestFile(out);
+    auto publicKeyFile = outputFileIfNamed(publicKeyOut);
     const auto device = selectDevice(context);
     params->provider = providerFor(context.token, context.host.session(), device);
     const auto creator = context.token.createCsrCreator();
@@ -106,9 +109,9 @@ int keygenCommand(CommandContext& context, const Arguments& arguments) {
     if (!result || result->request.empty()) {
         throw std::runtime_error("the token made no request for the new key pair");
     }
-    writeFileAtomically(out, result->request);
-    if (!publicKeyOut.empty()) {
-        writeFileAtomically(publicKeyOut, result->publicKeyValue);
+    requestFile.commit(result->request);
+    if (publicKeyFile) {
+        publicKeyFile->commit(result->publicKeyValue);
     }
     context.out << "key pair:   " << result->containerId << " on " << device->id << '\n'
                 << "public key: " << hex(result->publicKeyValue) << '\n'

@@ -43,6 +43,11 @@ usage_error "valid: cRLSign, dataEncipherment" keygen --key-id k --subject cn=K 
     --key-usage 0xZZ --out "$work/k.b64"
 usage_error "valid: OCSPSigning" keygen --key-id k --subject cn=K --eku signing --out "$work/k.b64"
 usage_error "\"zz=K\" is no NAME=VALUE" keygen --key-id k --subject "zz=K" --out "$work/k.b64"
+# An output that cannot be written is refused as early.
+if host keygen --key-id k --subject cn=K --out "$work/absent/k.b64" 2>"$work/err"; then
+    fail "keygen into a missing folder"
+fi
+expect "cannot write $work/absent/k.b64" "$(cat "$work/err")"
 expect "0 container(s)" "$(host containers)"
 [[ ! -e $work/k.b64 ]] || fail "a request file for refused arguments"
 
