@@ -1,7 +1,6 @@
 #include "pin_source.h"
 
 #include <fcntl.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,36 +8,12 @@
 
 #include <openssl/crypto.h>
 
+#include "echo_off.h"
 #include "file_descriptor.h"
 
 namespace kelvo::host::app {
 
 namespace {
-
-// Turns terminal echo off for its lifetime.
-class EchoOff {
-public:
-    explicit EchoOff(int fd) : fd_(fd) {
-        if (::tcgetattr(fd_, &saved_) == 0) {
-            termios quiet = saved_;
-            quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-            // Flushing drops what was typed before the prompt, so it cannot become the PIN.
-            active_ = ::tcsetattr(fd_, TCSAFLUSH, &quiet) == 0;
-        }
-    }
-    ~EchoOff() {
-        if (active_) {
-            ::tcsetattr(fd_, TCSAFLUSH, &saved_);
-        }
-    }
-    EchoOff(const EchoOff&) = delete;
-    EchoOff& operator=(const EchoOff&) = delete;
-
-private:
-    int fd_;
-    termios saved_{};
-    bool active_ = false;
-};
 
 void writeText(int fd, const std::string& text) {
     std::size_t done = 0;

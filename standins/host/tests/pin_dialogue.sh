@@ -80,6 +80,14 @@ openssl dgst -engine gost -md_gost12_256 -verify "$work/pubkey.pem" \
     -signature "$work/data.sig.raw" "$work/data.bin" >/dev/null 2>&1 ||
     fail "the signature does not verify"
 
+# Interrupted at the prompt, the host ends and gives the terminal its echo back (the shell
+# around it survives to show the terminal's settings).
+# shellcheck disable=SC2016 # expanded by the inner shell
+out=$(terminal --expect "$prompt" --send $'\003' -- bash -c 'trap : INT; "$@"; stty -a' - \
+    "$bin/zolvex-host" sign "$work/data.bin" --out "$work/x.sig" | tr -d '\r')
+[[ $out =~ (^|[[:space:]])echo([[:space:]]|$) ]] || fail "echo stays off after ^C:"$'\n'"$out"
+[[ ! -e $work/x.sig ]] || fail "an interrupted signature was written"
+
 # The file is open while the PIN is asked; shrinking it then fails the command.
 status=0
 out=$(terminal --expect "$prompt" --run "truncate -s 1000000 $work/data.bin" --send "$pin" -- \
