@@ -38,6 +38,22 @@ StringPairs pairs(const std::vector<std::string>& items, const char* option) {
     return result;
 }
 
+// What the request builder would refuse only once the key pair exists.
+void checkRequestTexts(const plugin::crypto::CsrParams& params) {
+    checkSubject(params.subject);
+    checkOid(params.algorithmParamSet, "param-set");
+    checkIdentificationKind(params.identificationKind);
+    for (const auto& oid : params.attributes) {
+        checkOid(oid, "attribute");
+    }
+    for (const auto& oid : params.policies) {
+        checkOid(oid, "policy");
+    }
+    for (const auto& otherName : params.otherNames) {
+        checkOid(otherName.first, "other-name");
+    }
+}
+
 std::wstring wide(const std::string& text) {
     return QString::fromStdString(text).toStdWString();
 }
@@ -76,22 +92,11 @@ int keygenCommand(CommandContext& context, const Arguments& arguments) {
         "out", po::value(&out)->required(), "request file (base64 text of the DER request)")(
         "public-key-out", po::value(&publicKeyOut), "write the public key value to this file");
     parseArguments(arguments, options);
-    checkSubject(params->subject);
-    checkOid(params->algorithmParamSet, "param-set");
-    checkIdentificationKind(params->identificationKind);
-    for (const auto& oid : params->attributes) {
-        checkOid(oid, "attribute");
-    }
-    for (const auto& oid : params->policies) {
-        checkOid(oid, "policy");
-    }
     params->otherNames = pairs(otherNames, "other-name");
-    for (const auto& [oid, value] : params->otherNames) {
-        checkOid(oid, "other-name");
-    }
     params->nameValuePairs = pairs(nameValuePairs, "name-value");
     params->keyUsage = keyUsageMask(keyUsage);
     params->extendedKeyUsages = extendedKeyUsages(params->extendedKeyUsages);
+    checkRequestTexts(*params);
 
     plugin::crypto::ClientInfo client;
     const char* user = std::getenv("USER");
