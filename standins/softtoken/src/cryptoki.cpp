@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "error.h"
+#include "file_io.h"
 #include "gost_key.h"
 #include "key_pair_factory.h"
 #include "mechanisms.h"
@@ -66,7 +67,7 @@ std::string trimmedLabel(const CK_UTF8CHAR* label) {
 
 Cryptoki::Cryptoki() {
     const auto directory = storageDirectory();
-    std::filesystem::create_directories(directory);
+    createPrivateDirectory(directory);
     Config config = loadConfig(directory);
     faultRules_ = config.faults;
     crypto_ = std::make_unique<GostCrypto>();

@@ -358,34 +358,43 @@ TEST_F(TokenTest, SessionObjectsEndWithTheirSession) {
 TEST_F(TokenTest, AnotherProcessSeesChangesAndTheFileStaysValid) {
     provisionToken(library.functions());
     initialize();
-    ScopedSession session(library.functions(), 0);
-    ASSERT_EQ(countData(session.handle()), 0u);
-    ASSERT_EQ(
-        inChildProcess([] {
-            // The fork inherited the parent's library state: start it afresh from disk.
-            SoftTokenLibrary other;
-            other->C_Finalize(nullptr);
-            if (other->C_Initialize(nullptr) != CKR_OK) {
-                return 2;
-            }
-            ScopedSession child(other.functions(), 0);
-            CK_OBJECT_CLASS dataClass = CKO_DATA;
-            CK_BBOOL yes = CK_TRUE;
-            CK_ATTRIBUTE attributes[] = {{CKA_CLASS, &dataClass, sizeof dataClass},
-                                         {CKA_TOKEN, &yes, 1}};
-            CK_OBJECT_HANDLE object;
-            return other->C_CreateObject(child.handle(), attributes, 2, &object) == CKR_OK ? 0 : 3;
-        }),
-        0);
-    EXPECT_EQ(countData(session.handle()), 1u);
+    {
+        ScopedSession session(library.functions(), 0);
+        ASSERT_EQ(countData(session.handle()), 0u);
+        ASSERT_EQ(inChildProcess([] {
+                      // The fork inherited the parent's library state: start it afresh.
+                      SoftTokenLibrary other;
+                      other->C_Finalize(nullptr);
+                      if (other->C_Initialize(nullptr) != CKR_OK) {
+                          return 2;
+                      }
+                      ScopedSession child(other.functions(), 0);
+                      CK_OBJECT_CLASS dataClass = CKO_DATA;
+                      CK_BBOOL yes = CK_TRUE;
+                      CK_ATTRIBUTE attributes[] = {{CKA_CLASS, &dataClass, sizeof dataClass},
+                                                   {CKA_TOKEN, &yes, 1}};
+                      CK_OBJECT_HANDLE object;
+                      return other->C_CreateObject(child.handle(), attributes, 2, &object) == CKR_OK
+                                 ? 0
+                                 : 3;
+                  }),
+                  0);
+        EXPECT_EQ(countData(session.handle()), 1u);
+    }
     // No temporary files are left behind.
     for (const auto& entry : std::filesystem::directory_iterator(directory.path())) {
         EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
     }
-    // A damaged file is reported, not trusted.
-    std::ofstream(directory.path() / "token-0.json") << "{ broken";
+    // A damaged file is reported, not taken for a blank token that anyone may initialise.
+    const auto file = directory.path() / "token-0.json";
+    std::ofstream(file, std::ios::trunc).close();
     CK_TOKEN_INFO info;
-    EXPECT_EQ(library->C_GetTokenInfo(0, &info), CKR_FUNCTION_FAILED);
+    EXPECT_EQ(library->C_GetTokenInfo(0, &info), CKR_DEVICE_ERROR);
+    std::string label = padded("taken over", 32), soPin = kSoPin;
+    EXPECT_EQ(library->C_InitToken(0, (CK_UTF8CHAR_PTR)soPin.data(), soPin.size(),
+                                   (CK_UTF8CHAR_PTR)label.data()),
+              CKR_DEVICE_ERROR);
+    EXPECT_EQ(std::filesystem::file_size(file), 0u);
 }
 
 TEST_F(TokenTest, RandomAndUnsupportedFunctions) {
