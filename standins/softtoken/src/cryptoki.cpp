@@ -9,14 +9,16 @@
 #include "key_pair_factory.h"
 #include "mechanisms.h"
 #include "object_policy.h"
+#include "pin_check.h"
 
 namespace softtoken {
 
 namespace {
 
-std::string text(const CK_UTF8CHAR* value, CK_ULONG length) {
+SecretBytes pinOf(const CK_UTF8CHAR* value, CK_ULONG length) {
     require(value != nullptr || length == 0, CKR_ARGUMENTS_BAD);
-    return std::string(reinterpret_cast<const char*>(value), length);
+    // One byte past the longest PIN shows a PIN too long; more is never read or copied.
+    return secretOf(value, std::min<CK_ULONG>(length, kMaxPinLength + 1));
 }
 
 const unsigned char* input(const CK_BYTE* data, CK_ULONG length) {
@@ -172,14 +174,14 @@ CK_RV Cryptoki::initToken(CK_SLOT_ID id, CK_UTF8CHAR_PTR pin, CK_ULONG pinLength
                           CK_UTF8CHAR_PTR label) {
     Slot& target = slot(id);
     require(label != nullptr, CKR_ARGUMENTS_BAD);
-    target.initToken(text(pin, pinLength), trimmedLabel(label));
+    target.initToken(pinOf(pin, pinLength), trimmedLabel(label));
     return CKR_OK;
 }
 
 CK_RV Cryptoki::initPin(CK_SESSION_HANDLE handle, CK_UTF8CHAR_PTR pin, CK_ULONG pinLength) {
     Session& current = session(handle);
     require(current.readWrite(), CKR_SESSION_READ_ONLY);
-    slotOf(current).initPin(text(pin, pinLength));
+    slotOf(current).initPin(pinOf(pin, pinLength));
     return CKR_OK;
 }
 
@@ -187,7 +189,7 @@ CK_RV Cryptoki::setPin(CK_SESSION_HANDLE handle, CK_UTF8CHAR_PTR oldPin, CK_ULON
                        CK_UTF8CHAR_PTR newPin, CK_ULONG newLength) {
     Session& current = session(handle);
     require(current.readWrite(), CKR_SESSION_READ_ONLY);
-    slotOf(current).setPin(text(oldPin, oldLength), text(newPin, newLength));
+    slotOf(current).setPin(pinOf(oldPin, oldLength), pinOf(newPin, newLength));
     return CKR_OK;
 }
 
@@ -253,7 +255,7 @@ CK_RV Cryptoki::getSessionInfo(CK_SESSION_HANDLE handle, CK_SESSION_INFO_PTR inf
 CK_RV Cryptoki::login(CK_SESSION_HANDLE handle, CK_USER_TYPE userType, CK_UTF8CHAR_PTR pin,
                       CK_ULONG pinLength) {
     Session& current = session(handle);
-    slotOf(current).login(userType, text(pin, pinLength));
+    slotOf(current).login(userType, pinOf(pin, pinLength));
     return CKR_OK;
 }
 

@@ -276,6 +276,11 @@ TEST_F(SignatureTest, RefusesBadKeyTemplates) {
         EXPECT_EQ(generate(t, pair), CKR_TEMPLATE_INCONSISTENT);
     }
     {
+        KeyTemplates t("k", tc26A, 256);
+        t.privateTemplate[3].pValue = &t.no;  // a private key is always private
+        EXPECT_EQ(generate(t, pair), CKR_TEMPLATE_INCONSISTENT);
+    }
+    {
         const std::string unknown = unhex("06072a850302022300");  // the test curve
         KeyTemplates t("k", unknown, 256);
         EXPECT_EQ(generate(t, pair), CKR_ATTRIBUTE_VALUE_INVALID);

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <memory>
 
+#include "config.h"
 #include "softtoken_fixture.h"
 
 namespace softtoken {
@@ -133,6 +134,33 @@ TEST_F(TokenTest, SlotsAndTokenInfoComeFromTheConfiguration) {
     EXPECT_EQ(library->C_WaitForSlotEvent(CKF_DONT_BLOCK, &event, nullptr), CKR_NO_EVENT);
 }
 
+TEST(TokenConfiguration, KdfCostAndSlotNumbersAreChecked) {
+    TemporaryTokenDirectory directory;
+    auto load = [&](const std::string& text) {
+        std::ofstream(directory.path() / kConfigFileName) << text;
+        return loadConfig(directory.path());
+    };
+    auto refusal = [&](const std::string& text) {
+        try {
+            load(text);
+        } catch (const std::runtime_error& error) {
+            return std::string(error.what());
+        }
+        return std::string("accepted");
+    };
+    EXPECT_EQ(load("[slot.1]\nmodel = A\n").slots[0].kdfCost, kDefaultKdfCost);
+    const Config lowered =
+        load("[pin]\nkdf-cost = 12\n[slot.1]\nmodel = A\n[slot.2]\nkdf-cost = 14\n");
+    ASSERT_EQ(lowered.slots.size(), 2u);
+    EXPECT_EQ(lowered.slots[0].kdfCost, 12u);
+    EXPECT_EQ(lowered.slots[1].kdfCost, 14u);
+    EXPECT_EQ(refusal("[slot.0]\nmodel = A\n[slot.00]\nmodel = B\n"),
+              "slot 0 is configured twice, in [slot.0] and [slot.00]");
+    EXPECT_EQ(refusal("[slot.+1]\nmodel = A\n"), "malformed slot section [slot.+1]");
+    EXPECT_EQ(refusal("[pin]\nkdf-cost = 9\n"),
+              "kdf-cost in [pin] must be a whole number from 10 to 20, not '9'");
+}
+
 TEST_F(TokenTest, SessionCountsTellTheTruth) {
     initialize();
     CK_SESSION_HANDLE readOnly, readWrite;
@@ -171,10 +199,15 @@ TEST_F(TokenTest, LoginStateAndPrivateObjects) {
 
     createData(session.handle(), "secret", true);
     createData(session.handle(), "public", false);
-    EXPECT_EQ(countData(session.handle()), 2u);
+    createData(session.handle(), "private session object", true, false);
+    EXPECT_EQ(countData(session.handle()), 3u);
     ASSERT_EQ(library->C_Logout(session.handle()), CKR_OK);
     EXPECT_EQ(library->C_Logout(session.handle()), CKR_USER_NOT_LOGGED_IN);
     EXPECT_EQ(countData(session.handle()), 1u);
+    // Logging out destroyed the private session object; the private token object remains.
+    ASSERT_EQ(session.login(), CKR_OK);
+    EXPECT_EQ(countData(session.handle()), 2u);
+    ASSERT_EQ(library->C_Logout(session.handle()), CKR_OK);
     CK_OBJECT_CLASS dataClass = CKO_DATA;
     CK_BBOOL yes = CK_TRUE;
     CK_ATTRIBUTE privateData[] = {{CKA_CLASS, &dataClass, sizeof dataClass},
@@ -215,6 +248,8 @@ TEST_F(TokenTest, PinLocksAfterTenWrongTriesAndStaysLocked) {
     EXPECT_TRUE(tokenInfo(library.functions()).flags & CKF_USER_PIN_FINAL_TRY);
     {
         ScopedSession session(library.functions(), 0);
+        // The tenth wrong try is still judged; it locks the PIN.
+        EXPECT_EQ(session.login("1111"), CKR_PIN_INCORRECT);
         EXPECT_EQ(session.login("1111"), CKR_PIN_LOCKED);
         const CK_FLAGS flags = tokenInfo(library.functions()).flags;
         EXPECT_TRUE(flags & CKF_USER_PIN_LOCKED);
@@ -243,34 +278,65 @@ TEST_F(TokenTest, PinLocksAfterTenWrongTriesAndStaysLocked) {
     EXPECT_EQ(session.login(pin), CKR_OK);
 }
 
-TEST_F(TokenTest, PinChangesAndTokenReinitialisation) {
-    provisionToken(library.functions());
+TEST_F(TokenTest, PinChangesKeepPrivateObjectsAndReinitialisationDropsThem) {
     initialize();
-    {
-        ScopedSession session(library.functions(), 0);
-        std::string oldPin = kUserPin, newPin = "24682468", shortPin = "12";
-        EXPECT_EQ(library->C_SetPIN(session.handle(), (CK_UTF8CHAR_PTR)oldPin.data(), oldPin.size(),
-                                    (CK_UTF8CHAR_PTR)shortPin.data(), shortPin.size()),
-                  CKR_PIN_LEN_RANGE);
-        ASSERT_EQ(library->C_SetPIN(session.handle(), (CK_UTF8CHAR_PTR)oldPin.data(), oldPin.size(),
-                                    (CK_UTF8CHAR_PTR)newPin.data(), newPin.size()),
-                  CKR_OK);
-        EXPECT_EQ(session.login(kUserPin), CKR_PIN_INCORRECT);
-        ASSERT_EQ(session.login(newPin), CKR_OK);
-        createData(session.handle(), "kept until re-initialisation", false);
-        std::string label = padded("again", 32), soPin = kSoPin;
-        EXPECT_EQ(library->C_InitToken(0, (CK_UTF8CHAR_PTR)soPin.data(), soPin.size(),
-                                       (CK_UTF8CHAR_PTR)label.data()),
-                  CKR_SESSION_EXISTS);
-    }
+    // A token never initialised checks its delivery SO PIN as an SO login would.
     std::string label = padded("again", 32), wrong = "00000000";
     EXPECT_EQ(library->C_InitToken(0, (CK_UTF8CHAR_PTR)wrong.data(), wrong.size(),
                                    (CK_UTF8CHAR_PTR)label.data()),
               CKR_PIN_INCORRECT);
-    provisionToken(library.functions(), 0, kUserPin, "again");
+    EXPECT_TRUE(tokenInfo(library.functions()).flags & CKF_SO_PIN_COUNT_LOW);
+    provisionToken(library.functions());
+    EXPECT_FALSE(tokenInfo(library.functions()).flags & CKF_SO_PIN_COUNT_LOW);
+    auto setPin = [&](CK_SESSION_HANDLE session, std::string from, std::string to) {
+        return library->C_SetPIN(session, (CK_UTF8CHAR_PTR)from.data(), from.size(),
+                                 (CK_UTF8CHAR_PTR)to.data(), to.size());
+    };
+    const std::string soPin = "11223344", userPin = "13572468";
+    {
+        ScopedSession session(library.functions(), 0);
+        ASSERT_EQ(session.login(), CKR_OK);
+        createData(session.handle(), "private", true);
+        createData(session.handle(), "public", false);
+        ASSERT_EQ(library->C_Logout(session.handle()), CKR_OK);
+        const std::string newPin = "24682468";
+        EXPECT_EQ(setPin(session.handle(), kUserPin, "12"), CKR_PIN_LEN_RANGE);
+        ASSERT_EQ(setPin(session.handle(), kUserPin, newPin), CKR_OK);
+        EXPECT_EQ(session.login(kUserPin), CKR_PIN_INCORRECT);
+        ASSERT_EQ(session.login(newPin), CKR_OK);
+        EXPECT_EQ(countData(session.handle()), 2u);
+        ASSERT_EQ(library->C_Logout(session.handle()), CKR_OK);
+
+        // New SO and user PINs from the security officer: the private object stays readable.
+        ASSERT_EQ(session.login(kSoPin, CKU_SO), CKR_OK);
+        ASSERT_EQ(setPin(session.handle(), kSoPin, soPin), CKR_OK);
+        ASSERT_EQ(
+            library->C_InitPIN(session.handle(), (CK_UTF8CHAR_PTR)userPin.data(), userPin.size()),
+            CKR_OK);
+        ASSERT_EQ(library->C_Logout(session.handle()), CKR_OK);
+        EXPECT_EQ(session.login(kSoPin, CKU_SO), CKR_PIN_INCORRECT);
+        ASSERT_EQ(session.login(userPin), CKR_OK);
+        CK_BBOOL yes = CK_TRUE;
+        const auto found =
+            findObjects(library.functions(), session.handle(), {{CKA_PRIVATE, &yes, 1}});
+        ASSERT_EQ(found.size(), 1u);
+        EXPECT_EQ(attributeValue(library.functions(), session.handle(), found[0], CKA_VALUE),
+                  "payload");
+        std::string again = soPin;
+        EXPECT_EQ(library->C_InitToken(0, (CK_UTF8CHAR_PTR)again.data(), again.size(),
+                                       (CK_UTF8CHAR_PTR)label.data()),
+                  CKR_SESSION_EXISTS);
+    }
+    EXPECT_EQ(library->C_InitToken(0, (CK_UTF8CHAR_PTR)wrong.data(), wrong.size(),
+                                   (CK_UTF8CHAR_PTR)label.data()),
+              CKR_PIN_INCORRECT);
+    std::string again = soPin;
+    ASSERT_EQ(library->C_InitToken(0, (CK_UTF8CHAR_PTR)again.data(), again.size(),
+                                   (CK_UTF8CHAR_PTR)label.data()),
+              CKR_OK);
     const CK_TOKEN_INFO info = tokenInfo(library.functions());
     EXPECT_EQ(text(info.label, 32), padded("again", 32));
-    EXPECT_FALSE(info.flags & CKF_SO_PIN_COUNT_LOW);
+    EXPECT_FALSE(info.flags & (CKF_SO_PIN_COUNT_LOW | CKF_USER_PIN_INITIALIZED));
     ScopedSession session(library.functions(), 0);
     EXPECT_EQ(countData(session.handle()), 0u);
 }
