@@ -201,7 +201,9 @@ CK_RV Cryptoki::openSession(CK_SLOT_ID id, CK_FLAGS flags, CK_SESSION_HANDLE_PTR
     require(readWrite || target.loginState() != LoginState::SecurityOfficer,
             CKR_SESSION_READ_WRITE_SO_EXISTS);
     const CK_SESSION_HANDLE created = nextSession_++;
-    sessions_.emplace(created, Session{id, flags, {}, {}, {}, {}});
+    // Flags this token does not know are ignored, and not reported back as if honoured.
+    const CK_FLAGS known = flags & (CKF_SERIAL_SESSION | CKF_RW_SESSION);
+    sessions_.emplace(created, Session{id, known, {}, {}, {}, {}});
     target.sessionOpened(readWrite);
     *handle = created;
     return CKR_OK;
@@ -507,12 +509,13 @@ CK_RV Cryptoki::verifyInit(CK_SESSION_HANDLE handle, CK_MECHANISM_PTR mechanism,
     return CKR_OK;
 }
 
-CK_RV Cryptoki::finishVerify(Session& current, const Bytes& digest, const Bytes& signature) {
+CK_RV Cryptoki::finishVerify(Session& current, const Bytes& digest, const CK_BYTE* signature,
+                             CK_ULONG signatureLength) {
     const VerifyOperation operation = std::move(*current.verify);
     current.verify.reset();
-    require(signature.size() == operation.input.signatureSize(), CKR_SIGNATURE_LEN_RANGE);
-    const bool valid =
-        verifyDigest(*crypto_, *operation.paramSet, operation.publicValue, digest, signature);
+    require(signatureLength == operation.input.signatureSize(), CKR_SIGNATURE_LEN_RANGE);
+    const bool valid = verifyDigest(*crypto_, *operation.paramSet, operation.publicValue, digest,
+                                    toBytes(input(signature, signatureLength), signatureLength));
     return valid ? CKR_OK : CKR_SIGNATURE_INVALID;
 }
 
@@ -523,8 +526,7 @@ CK_RV Cryptoki::verify(CK_SESSION_HANDLE handle, CK_BYTE_PTR data, CK_ULONG leng
     return ending(current.verify, [&] {
         require(!current.verify->input.started(), CKR_OPERATION_ACTIVE);
         const Bytes digest = current.verify->input.digestOf(input(data, length), length);
-        return finishVerify(current, digest,
-                            toBytes(input(signature, signatureLength), signatureLength));
+        return finishVerify(current, digest, signature, signatureLength);
     });
 }
 
@@ -543,8 +545,7 @@ CK_RV Cryptoki::verifyFinal(CK_SESSION_HANDLE handle, CK_BYTE_PTR signature,
     require(current.verify.has_value(), CKR_OPERATION_NOT_INITIALIZED);
     return ending(current.verify, [&] {
         const Bytes digest = current.verify->input.finish();
-        return finishVerify(current, digest,
-                            toBytes(input(signature, signatureLength), signatureLength));
+        return finishVerify(current, digest, signature, signatureLength);
     });
 }
 
@@ -572,6 +573,12 @@ CK_RV Cryptoki::generateKeyPair(CK_SESSION_HANDLE handle, CK_MECHANISM_PTR mecha
     *publicKey = target.create(std::move(pair.publicKey), handle);
     *privateKey = target.create(std::move(pair.privateKey), handle);
     return CKR_OK;
+}
+
+CK_RV Cryptoki::seedRandom(CK_SESSION_HANDLE handle, CK_BYTE_PTR seed, CK_ULONG length) {
+    session(handle);
+    require(seed != nullptr || length == 0, CKR_ARGUMENTS_BAD);
+    return CKR_RANDOM_SEED_NOT_SUPPORTED;
 }
 
 CK_RV Cryptoki::generateRandom(CK_SESSION_HANDLE handle, CK_BYTE_PTR out, CK_ULONG length) {

@@ -334,6 +334,21 @@ TEST_F(SignatureTest, SigningRulesAndErrors) {
     EXPECT_EQ(library->C_Sign(session->handle(), (CK_BYTE_PTR)digest.data(), digest.size(),
                               (CK_BYTE_PTR)signature.data(), &length),
               CKR_OPERATION_NOT_INITIALIZED);
+    // Lengths near 2^64 must not wrap a sum or be taken for an allocation size.
+    const CK_ULONG huge = ~CK_ULONG{0} - 15;
+    ASSERT_EQ(library->C_SignInit(session->handle(), &raw, pair.privateKey), CKR_OK);
+    EXPECT_EQ(library->C_Sign(session->handle(), (CK_BYTE_PTR)digest.data(), huge,
+                              (CK_BYTE_PTR)signature.data(), &length),
+              CKR_DATA_LEN_RANGE);
+    ASSERT_EQ(library->C_SignInit(session->handle(), &raw, pair.privateKey), CKR_OK);
+    ASSERT_EQ(library->C_SignUpdate(session->handle(), (CK_BYTE_PTR)digest.data(), 16), CKR_OK);
+    EXPECT_EQ(library->C_SignUpdate(session->handle(), (CK_BYTE_PTR)digest.data(), huge),
+              CKR_DATA_LEN_RANGE);
+    CK_MECHANISM check{CKM_GOSTR3410, nullptr, 0};
+    ASSERT_EQ(library->C_VerifyInit(session->handle(), &check, pair.publicKey), CKR_OK);
+    EXPECT_EQ(library->C_Verify(session->handle(), (CK_BYTE_PTR)digest.data(), digest.size(),
+                                (CK_BYTE_PTR)signature.data(), huge),
+              CKR_SIGNATURE_LEN_RANGE);
 }
 
 TEST_F(SignatureTest, KeysSurviveFinalizeAndInitialize) {

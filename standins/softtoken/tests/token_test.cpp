@@ -168,6 +168,14 @@ TEST_F(TokenTest, SessionCountsTellTheTruth) {
     ASSERT_EQ(library->C_OpenSession(0, CKF_SERIAL_SESSION | CKF_RW_SESSION, nullptr, nullptr,
                                      &readWrite),
               CKR_OK);
+    CK_SESSION_HANDLE unknownFlags;
+    ASSERT_EQ(
+        library->C_OpenSession(0, CKF_SERIAL_SESSION | 0x80000, nullptr, nullptr, &unknownFlags),
+        CKR_OK);
+    CK_SESSION_INFO sessionInfo;
+    ASSERT_EQ(library->C_GetSessionInfo(unknownFlags, &sessionInfo), CKR_OK);
+    EXPECT_EQ(sessionInfo.flags, static_cast<CK_FLAGS>(CKF_SERIAL_SESSION));
+    ASSERT_EQ(library->C_CloseSession(unknownFlags), CKR_OK);
     CK_TOKEN_INFO info = tokenInfo(library.functions());
     EXPECT_EQ(info.ulSessionCount, 2u);
     EXPECT_EQ(info.ulRwSessionCount, 1u);
@@ -472,6 +480,10 @@ TEST_F(TokenTest, RandomAndUnsupportedFunctions) {
     EXPECT_NE(a, b);
     EXPECT_EQ(library->C_GenerateRandom(session.handle(), nullptr, 0), CKR_OK);
     EXPECT_EQ(library->C_GenerateRandom(session.handle(), nullptr, 4), CKR_ARGUMENTS_BAD);
+    // Arguments are checked before capabilities.
+    EXPECT_EQ(library->C_SeedRandom(session.handle(), nullptr, 1), CKR_ARGUMENTS_BAD);
+    EXPECT_EQ(library->C_SeedRandom(session.handle(), (CK_BYTE_PTR)a.data(), a.size()),
+              CKR_RANDOM_SEED_NOT_SUPPORTED);
     CK_MECHANISM mechanism{CKM_GOSTR3410, nullptr, 0};
     EXPECT_EQ(library->C_EncryptInit(session.handle(), &mechanism, 1), CKR_FUNCTION_NOT_SUPPORTED);
     EXPECT_EQ(library->C_DeriveKey(session.handle(), &mechanism, 1, nullptr, 0, nullptr),
