@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <boost/algorithm/hex.hpp>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -32,16 +33,6 @@ void writeFile(const std::filesystem::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
-std::string hexOf(const std::string& bytes, bool upper) {
-    static const char* digits[] = {"0123456789abcdef", "0123456789ABCDEF"};
-    std::string hex;
-    for (unsigned char byte : bytes) {
-        hex += digits[upper][byte >> 4];
-        hex += digits[upper][byte & 15];
-    }
-    return hex;
-}
-
 std::string base64Of(const std::string& bytes) {
     std::string out(4 * ((bytes.size() + 2) / 3) + 1, '\0');
     const int length = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
@@ -55,8 +46,8 @@ std::string base64Of(const std::string& bytes) {
 std::vector<std::string> tracesOf(const std::string& secret) {
     std::vector<std::string> traces;
     for (const std::string& bytes : {secret, reversed(secret)}) {
-        traces.insert(traces.end(),
-                      {bytes, hexOf(bytes, false), hexOf(bytes, true), base64Of(bytes)});
+        traces.insert(traces.end(), {bytes, boost::algorithm::hex_lower(bytes),
+                                     boost::algorithm::hex(bytes), base64Of(bytes)});
     }
     return traces;
 }
