@@ -100,7 +100,7 @@ inline constexpr const char* kSoPin = "87654321";
 // for the login figure, under another model so that the module lists one device.
 inline constexpr CK_SLOT_ID kDefaultKdfSlot = 1;
 inline constexpr const char* kBenchConfig =
-    "[slot.0]\nmodel = ZOLVEXToken GOST\nkdf-cost = 10\n\n[slot.1]\nmodel = Login Bench\n";
+    "[slot.0]\nmodel = ZOLVEXToken GOST\nkdf-cost = 4\n\n[slot.1]\nmodel = Login Bench\n";
 
 // Initialises the slot's token and sets the user PIN unless that was done already.
 void provisionIfNeeded(plugin::cryptoki::ICryptoki& library, CK_SLOT_ID slot = kSlot);

@@ -32,7 +32,7 @@ memory=$(awk '/MemTotal/ {printf "%.1f GiB", $2 / 1048576}' /proc/meminfo)
     echo "- Load average at start: $load"
     echo "- Token: the software token (\`voxa_pkcs11_main.so\`), Release build;" \
          "OpenSSL $(openssl version | cut -d' ' -f2) with the gostprov provider"
-    echo "- PIN key derivation: scrypt with N = 2^10 for the token of the speed figures," \
+    echo "- PIN key derivation: scrypt with N = 2^4 for the token of the speed figures," \
          "the default N = 2^17 (r = 8, p = 1) for the login figure"
     echo
     cat "$work/summary.md"

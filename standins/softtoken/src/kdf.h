@@ -8,7 +8,7 @@
 
 namespace softtoken {
 
-inline constexpr unsigned kMinKdfCost = 10;  // 1 MiB: for suites that log in thousands of times
+inline constexpr unsigned kMinKdfCost = 4;   // 16 KiB: for suites that log in thousands of times
 inline constexpr unsigned kMaxKdfCost = 20;  // 1 GiB
 // 128 MiB of memory per derivation, the minimum OWASP recommends for scrypt.
 inline constexpr unsigned kDefaultKdfCost = 17;

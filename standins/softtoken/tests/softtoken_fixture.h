@@ -22,7 +22,7 @@ inline constexpr const char* kSoPin = "87654321";
 inline constexpr const char* kLibraryPath = SOFTTOKEN_LIBRARY_PATH;
 
 // The cheapest PIN key derivation the token accepts, for suites that log in many times.
-inline constexpr const char* kFastKdfConfig = "[pin]\nkdf-cost = 10\n";
+inline constexpr const char* kFastKdfConfig = "[pin]\nkdf-cost = 4\n";
 
 // A fresh folder named by ZOLVEX_SOFTTOKEN_DIR while the object lives; removed afterwards
 // and the previous value restored. Its configuration uses kFastKdfConfig unless a text given

@@ -193,7 +193,8 @@ TEST_F(StorageTest, DamagedFilesAreReportedAndLeftAsTheyAre) {
         {changed("\"userFailures\": 0", "\"userFailures\": 4294967296"),
          "userFailures is 4294967296, out of range (0 to 10)"},
         {changed("\"format\": 2", "\"format\": 1"), "format 1 kept private keys unencrypted"},
-        {changed("\"kdfCost\": 10", "\"kdfCost\": 99"), "soKey.kdfCost is 99, out of range"},
+        {changed("\"kdfCost\": " + std::to_string(kMinKdfCost), "\"kdfCost\": 99"),
+         "soKey.kdfCost is 99, out of range"},
     };
     for (const auto& damage : cases) {
         SCOPED_TRACE(damage.says);

@@ -157,8 +157,8 @@ TEST(TokenConfiguration, KdfCostAndSlotNumbersAreChecked) {
     EXPECT_EQ(refusal("[slot.0]\nmodel = A\n[slot.00]\nmodel = B\n"),
               "slot 0 is configured twice, in [slot.0] and [slot.00]");
     EXPECT_EQ(refusal("[slot.+1]\nmodel = A\n"), "malformed slot section [slot.+1]");
-    EXPECT_EQ(refusal("[pin]\nkdf-cost = 9\n"),
-              "kdf-cost in [pin] must be a whole number from 10 to 20, not '9'");
+    EXPECT_EQ(refusal("[pin]\nkdf-cost = 21\n"),
+              "kdf-cost in [pin] must be a whole number from 4 to 20, not '21'");
 }
 
 TEST_F(TokenTest, SessionCountsTellTheTruth) {
