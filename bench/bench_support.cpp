@@ -141,19 +141,19 @@ boost::shared_ptr<cryptoki::ICryptoki> BenchToken::createCryptoki() {
     return boost::make_shared<cryptoki::ZolvexCryptoki>();
 }
 
-void provisionIfNeeded(cryptoki::ICryptoki& library) {
+void provisionIfNeeded(cryptoki::ICryptoki& library, CK_SLOT_ID slot) {
     CK_FUNCTION_LIST* f = library.functions();
     CK_TOKEN_INFO info{};
-    check(f->C_GetTokenInfo(kSlot, &info), "C_GetTokenInfo");
+    check(f->C_GetTokenInfo(slot, &info), "C_GetTokenInfo");
     if ((info.flags & CKF_TOKEN_INITIALIZED) && (info.flags & CKF_USER_PIN_INITIALIZED)) {
         return;
     }
     CK_UTF8CHAR label[32];
     std::memset(label, ' ', sizeof label);
     std::memcpy(label, "bench", 5);
-    check(f->C_InitToken(kSlot, pinBytes(kSoPin), 8, label), "C_InitToken");
+    check(f->C_InitToken(slot, pinBytes(kSoPin), 8, label), "C_InitToken");
     CK_SESSION_HANDLE session = 0;
-    check(f->C_OpenSession(kSlot, CKF_SERIAL_SESSION | CKF_RW_SESSION, nullptr, nullptr, &session),
+    check(f->C_OpenSession(slot, CKF_SERIAL_SESSION | CKF_RW_SESSION, nullptr, nullptr, &session),
           "C_OpenSession");
     check(f->C_Login(session, CKU_SO, pinBytes(kSoPin), 8), "C_Login");
     check(f->C_InitPIN(session, pinBytes(kUserPin), 8), "C_InitPIN");

@@ -57,22 +57,25 @@ std::string hex(const std::string& bytes) {
     return out;
 }
 
-// The token folder: ZOLVEX_SOFTTOKEN_DIR when given (run.sh provisions it), else a private
-// one removed at exit.
+// The token folder: ZOLVEX_SOFTTOKEN_DIR when given (run.sh makes one), else a private one
+// removed at exit; configured with kBenchConfig unless it has a configuration.
 class Workspace {
 public:
     Workspace() {
         if (const char* given = std::getenv("ZOLVEX_SOFTTOKEN_DIR")) {
             path_ = given;
-            return;
+        } else {
+            std::string pattern = (fs::temp_directory_path() / "kelvo-bench-XXXXXX").string();
+            if (!mkdtemp(pattern.data())) {
+                throw std::runtime_error("cannot create a token folder");
+            }
+            path_ = pattern;
+            owned_ = true;
+            setenv("ZOLVEX_SOFTTOKEN_DIR", path_.c_str(), 1);
         }
-        std::string pattern = (fs::temp_directory_path() / "kelvo-bench-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) {
-            throw std::runtime_error("cannot create a token folder");
+        if (!fs::exists(path_ / "softtoken.ini")) {
+            std::ofstream(path_ / "softtoken.ini") << kBenchConfig;
         }
-        path_ = pattern;
-        owned_ = true;
-        setenv("ZOLVEX_SOFTTOKEN_DIR", path_.c_str(), 1);
     }
     ~Workspace() {
         std::error_code ignored;
@@ -348,6 +351,35 @@ void KeyAndRequest(benchmark::State& state) {
     cryptoki::published().authCallback = nullptr;
 }
 
+// C_Login as the user on a token with the PIN key derivation tokens get by default.
+void Login_DefaultKdf(benchmark::State& state) {
+    auto& setup = Setup::instance();
+    CK_FUNCTION_LIST* f = setup.token.cryptoki()->functions();
+    CK_SESSION_HANDLE session = 0;
+    try {
+        provisionIfNeeded(*setup.token.cryptoki(), kDefaultKdfSlot);
+    } catch (const std::exception& error) {
+        state.SkipWithError(error.what());
+        return;
+    }
+    if (f->C_OpenSession(kDefaultKdfSlot, CKF_SERIAL_SESSION, nullptr, nullptr, &session) !=
+        CKR_OK) {
+        state.SkipWithError("no session on the login slot");
+        return;
+    }
+    std::string pin = kUserPin;
+    for (auto _ : state) {
+        const CK_RV rv =
+            f->C_Login(session, CKU_USER, reinterpret_cast<CK_UTF8CHAR*>(pin.data()), pin.size());
+        state.PauseTiming();
+        if (rv != CKR_OK || f->C_Logout(session) != CKR_OK) {
+            state.SkipWithError("login failed");
+        }
+        state.ResumeTiming();
+    }
+    f->C_CloseSession(session);
+}
+
 constexpr auto kUnit = benchmark::kMillisecond;
 
 void registerBenchmarks() {
@@ -357,6 +389,7 @@ void registerBenchmarks() {
     benchmark::RegisterBenchmark("KeyAndRequest", KeyAndRequest)
         ->DenseRange(0, std::size(kFamilies) - 1)
         ->Unit(kUnit);
+    benchmark::RegisterBenchmark("Login_DefaultKdf", Login_DefaultKdf)->Iterations(10)->Unit(kUnit);
     // The long stream runs go once each; the pairs to compare stay next to each other.
     const auto once = [](benchmark::internal::Benchmark* b) {
         b->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
@@ -474,9 +507,10 @@ std::string summary(const Collector& collector, std::uint64_t bytes) {
             << fixed(growth / 1024, 2) << " MiB | < 4 MiB"
             << (growth < 4096 ? " (goal met)" : " (goal missed)") << " |\n";
     }
-    out << "\n### Certificates and keys\n\n| what | time per call |\n|---|---|\n";
+    out << "\n### Certificates, keys and login\n\n| what | time per call |\n|---|---|\n";
     for (const auto& [name, figures] : collector.runs()) {
-        if (name.rfind("Certificates_", 0) == 0 || name.rfind("KeyAndRequest", 0) == 0) {
+        if (name.rfind("Certificates_", 0) == 0 || name.rfind("KeyAndRequest", 0) == 0 ||
+            name.rfind("Login_", 0) == 0) {
             out << "| " << name << (figures.label.empty() ? "" : " (" + figures.label + ")")
                 << " | " << fixed(figures.seconds * 1000, 3) << " ms |\n";
         }

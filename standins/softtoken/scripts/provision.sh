@@ -22,7 +22,7 @@ shift
 so_pin=${SO_PIN:-87654321}
 user_pin=${USER_PIN:-12345678}
 
-mkdir -p "$dir"
+mkdir -p -m 700 "$dir"  # the token folder is private
 ZOLVEX_SOFTTOKEN_DIR=$(cd "$dir" && pwd)
 export ZOLVEX_SOFTTOKEN_DIR
 config=$ZOLVEX_SOFTTOKEN_DIR/softtoken.ini

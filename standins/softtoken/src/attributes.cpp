@@ -52,6 +52,16 @@ bool contains(const CK_ATTRIBUTE_TYPE* begin, const CK_ATTRIBUTE_TYPE* end,
 
 }  // namespace
 
+bool hasValidSize(CK_ATTRIBUTE_TYPE type, const Bytes& value) {
+    if (contains(std::begin(kBoolTypes), std::end(kBoolTypes), type)) {
+        return value.size() == sizeof(CK_BBOOL);
+    }
+    if (contains(std::begin(kUlongTypes), std::end(kUlongTypes), type)) {
+        return value.size() == sizeof(CK_ULONG);
+    }
+    return true;
+}
+
 Bytes ulongValue(CK_ULONG value) {
     return toBytes(&value, sizeof value);
 }
@@ -71,11 +81,9 @@ AttributeMap readAttributes(const CK_ATTRIBUTE* attributes, CK_ULONG count, bool
         const CK_ATTRIBUTE& attribute = attributes[i];
         require(attribute.pValue != nullptr || attribute.ulValueLen == 0, CKR_ARGUMENTS_BAD);
         Bytes value = toBytes(attribute.pValue, attribute.ulValueLen);
+        require(hasValidSize(attribute.type, value), CKR_ATTRIBUTE_VALUE_INVALID);
         if (contains(std::begin(kBoolTypes), std::end(kBoolTypes), attribute.type)) {
-            require(value.size() == sizeof(CK_BBOOL), CKR_ATTRIBUTE_VALUE_INVALID);
             value[0] = value[0] ? CK_TRUE : CK_FALSE;
-        } else if (contains(std::begin(kUlongTypes), std::end(kUlongTypes), attribute.type)) {
-            require(value.size() == sizeof(CK_ULONG), CKR_ATTRIBUTE_VALUE_INVALID);
         }
         const auto [it, inserted] = map.emplace(attribute.type, value);
         contradictory = contradictory || (!inserted && it->second != value);

@@ -13,6 +13,9 @@ using AttributeMap = std::map<CK_ATTRIBUTE_TYPE, Bytes>;
 Bytes ulongValue(CK_ULONG value);
 Bytes boolValue(bool value);
 
+// Booleans take one byte and numbers a CK_ULONG; other values any length.
+bool hasValidSize(CK_ATTRIBUTE_TYPE type, const Bytes& value);
+
 // Reads a caller's template. Null values with a non-zero length give CKR_ARGUMENTS_BAD,
 // a type listed twice with different values CKR_TEMPLATE_INCONSISTENT, and booleans or
 // numbers of the wrong size CKR_ATTRIBUTE_VALUE_INVALID (all thrown as CkrError).

@@ -4,8 +4,11 @@
 #include <boost/property_tree/ini_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <optional>
 #include <stdexcept>
 
 namespace softtoken {
@@ -29,9 +32,38 @@ std::string defaultSerial(CK_SLOT_ID id) {
     return serial;
 }
 
-SlotConfig slotFrom(CK_SLOT_ID id, const boost::property_tree::ptree& section) {
+// A whole decimal number from minimum to maximum; nothing for other text.
+std::optional<unsigned long> decimal(const std::string& text, unsigned long minimum,
+                                     unsigned long maximum) {
+    unsigned long value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || stop != end || value < minimum || value > maximum) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+unsigned kdfCost(const boost::property_tree::ptree& section, unsigned fallback,
+                 const std::string& where) {
+    const auto text = section.get_optional<std::string>("kdf-cost");
+    if (!text) {
+        return fallback;
+    }
+    const auto cost = decimal(*text, kMinKdfCost, kMaxKdfCost);
+    if (!cost) {
+        throw std::runtime_error("kdf-cost in [" + where + "] must be a whole number from " +
+                                 std::to_string(kMinKdfCost) + " to " +
+                                 std::to_string(kMaxKdfCost) + ", not '" + *text + "'");
+    }
+    return static_cast<unsigned>(*cost);
+}
+
+SlotConfig slotFrom(CK_SLOT_ID id, const boost::property_tree::ptree& section,
+                    const std::string& name, unsigned defaultKdfCost) {
     SlotConfig slot;
     slot.id = id;
+    slot.kdfCost = kdfCost(section, defaultKdfCost, name);
     slot.serial = defaultSerial(id);
     slot.model = section.get("model", slot.model);
     slot.serial = section.get("serial", slot.serial);
@@ -63,6 +95,7 @@ std::filesystem::path storageDirectory() {
 Config loadConfig(const std::filesystem::path& directory) {
     Config config;
     const auto file = directory / kConfigFileName;
+    unsigned defaultKdfCost = kDefaultKdfCost;
     if (std::filesystem::exists(file)) {
         boost::property_tree::ptree tree;
         try {
@@ -70,22 +103,30 @@ Config loadConfig(const std::filesystem::path& directory) {
         } catch (const boost::property_tree::ini_parser_error& error) {
             throw std::runtime_error(error.what());
         }
+        if (const auto pin = tree.get_child_optional("pin")) {
+            defaultKdfCost = kdfCost(*pin, kDefaultKdfCost, "pin");
+        }
+        std::map<CK_SLOT_ID, std::string> named;
         for (const auto& [name, section] : tree) {
             constexpr const char* kPrefix = "slot.";
-            if (name.rfind(kPrefix, 0) == 0) {
-                const std::string number = name.substr(5);
-                char* end = nullptr;
-                const unsigned long id = std::strtoul(number.c_str(), &end, 10);
-                if (number.empty() || *end != '\0' || id > 0xFFFF) {
-                    throw std::runtime_error("malformed slot section [" + name + "]");
-                }
-                config.slots.push_back(slotFrom(id, section));
+            if (name.rfind(kPrefix, 0) != 0) {
+                continue;
             }
+            const auto id = decimal(name.substr(5), 0, 0xFFFF);
+            if (!id) {
+                throw std::runtime_error("malformed slot section [" + name + "]");
+            }
+            if (const auto [earlier, added] = named.emplace(*id, name); !added) {
+                throw std::runtime_error("slot " + std::to_string(*id) +
+                                         " is configured twice, in [" + earlier->second +
+                                         "] and [" + name + "]");
+            }
+            config.slots.push_back(slotFrom(*id, section, name, defaultKdfCost));
         }
         config.faults = tree.get("faults.rules", std::string());
     }
     if (config.slots.empty()) {
-        config.slots.push_back(slotFrom(0, {}));
+        config.slots.push_back(slotFrom(0, {}, "slot.0", defaultKdfCost));
     }
     std::sort(config.slots.begin(), config.slots.end(),
               [](const SlotConfig& a, const SlotConfig& b) { return a.id < b.id; });

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "kdf.h"
 #include "pkcs11_gost.h"
 
 namespace softtoken {
@@ -19,7 +20,8 @@ struct SlotConfig {
     std::string serial;
     std::string manufacturer = "VOXA";
     std::string description = "ZOLVEX virtual reader";
-    std::string soPin = "87654321";  // SO PIN of a token that was never initialised
+    std::string soPin = "87654321";      // SO PIN of a token that was never initialised
+    unsigned kdfCost = kDefaultKdfCost;  // for the PIN wraps this token writes (kdf.h)
     CK_VERSION hardware{1, 0};
     CK_VERSION firmware{1, 0};
 };
@@ -34,7 +36,7 @@ struct Config {
 std::filesystem::path storageDirectory();
 
 // Reads softtoken.ini from the folder; a missing file gives one default slot 0. Throws
-// std::runtime_error for a malformed file.
+// std::runtime_error for a malformed file, a slot named twice or a setting out of range.
 Config loadConfig(const std::filesystem::path& directory);
 
 }  // namespace softtoken

@@ -4,18 +4,21 @@
 #include <cstring>
 
 #include "error.h"
+#include "file_io.h"
 #include "gost_key.h"
 #include "key_pair_factory.h"
 #include "mechanisms.h"
 #include "object_policy.h"
+#include "pin_check.h"
 
 namespace softtoken {
 
 namespace {
 
-std::string text(const CK_UTF8CHAR* value, CK_ULONG length) {
+SecretBytes pinOf(const CK_UTF8CHAR* value, CK_ULONG length) {
     require(value != nullptr || length == 0, CKR_ARGUMENTS_BAD);
-    return std::string(reinterpret_cast<const char*>(value), length);
+    // One byte past the longest PIN shows a PIN too long; more is never read or copied.
+    return secretOf(value, std::min<CK_ULONG>(length, kMaxPinLength + 1));
 }
 
 const unsigned char* input(const CK_BYTE* data, CK_ULONG length) {
@@ -66,7 +69,7 @@ std::string trimmedLabel(const CK_UTF8CHAR* label) {
 
 Cryptoki::Cryptoki() {
     const auto directory = storageDirectory();
-    std::filesystem::create_directories(directory);
+    createPrivateDirectory(directory);
     Config config = loadConfig(directory);
     faultRules_ = config.faults;
     crypto_ = std::make_unique<GostCrypto>();
@@ -171,14 +174,14 @@ CK_RV Cryptoki::initToken(CK_SLOT_ID id, CK_UTF8CHAR_PTR pin, CK_ULONG pinLength
                           CK_UTF8CHAR_PTR label) {
     Slot& target = slot(id);
     require(label != nullptr, CKR_ARGUMENTS_BAD);
-    target.initToken(text(pin, pinLength), trimmedLabel(label));
+    target.initToken(pinOf(pin, pinLength), trimmedLabel(label));
     return CKR_OK;
 }
 
 CK_RV Cryptoki::initPin(CK_SESSION_HANDLE handle, CK_UTF8CHAR_PTR pin, CK_ULONG pinLength) {
     Session& current = session(handle);
     require(current.readWrite(), CKR_SESSION_READ_ONLY);
-    slotOf(current).initPin(text(pin, pinLength));
+    slotOf(current).initPin(pinOf(pin, pinLength));
     return CKR_OK;
 }
 
@@ -186,7 +189,7 @@ CK_RV Cryptoki::setPin(CK_SESSION_HANDLE handle, CK_UTF8CHAR_PTR oldPin, CK_ULON
                        CK_UTF8CHAR_PTR newPin, CK_ULONG newLength) {
     Session& current = session(handle);
     require(current.readWrite(), CKR_SESSION_READ_ONLY);
-    slotOf(current).setPin(text(oldPin, oldLength), text(newPin, newLength));
+    slotOf(current).setPin(pinOf(oldPin, oldLength), pinOf(newPin, newLength));
     return CKR_OK;
 }
 
@@ -198,7 +201,9 @@ CK_RV Cryptoki::openSession(CK_SLOT_ID id, CK_FLAGS flags, CK_SESSION_HANDLE_PTR
     require(readWrite || target.loginState() != LoginState::SecurityOfficer,
             CKR_SESSION_READ_WRITE_SO_EXISTS);
     const CK_SESSION_HANDLE created = nextSession_++;
-    sessions_.emplace(created, Session{id, flags, {}, {}, {}, {}});
+    // Flags this token does not know are ignored, and not reported back as if honoured.
+    const CK_FLAGS known = flags & (CKF_SERIAL_SESSION | CKF_RW_SESSION);
+    sessions_.emplace(created, Session{id, known, {}, {}, {}, {}});
     target.sessionOpened(readWrite);
     *handle = created;
     return CKR_OK;
@@ -252,7 +257,7 @@ CK_RV Cryptoki::getSessionInfo(CK_SESSION_HANDLE handle, CK_SESSION_INFO_PTR inf
 CK_RV Cryptoki::login(CK_SESSION_HANDLE handle, CK_USER_TYPE userType, CK_UTF8CHAR_PTR pin,
                       CK_ULONG pinLength) {
     Session& current = session(handle);
-    slotOf(current).login(userType, text(pin, pinLength));
+    slotOf(current).login(userType, pinOf(pin, pinLength));
     return CKR_OK;
 }
 
@@ -504,12 +509,13 @@ CK_RV Cryptoki::verifyInit(CK_SESSION_HANDLE handle, CK_MECHANISM_PTR mechanism,
     return CKR_OK;
 }
 
-CK_RV Cryptoki::finishVerify(Session& current, const Bytes& digest, const Bytes& signature) {
+CK_RV Cryptoki::finishVerify(Session& current, const Bytes& digest, const CK_BYTE* signature,
+                             CK_ULONG signatureLength) {
     const VerifyOperation operation = std::move(*current.verify);
     current.verify.reset();
-    require(signature.size() == operation.input.signatureSize(), CKR_SIGNATURE_LEN_RANGE);
-    const bool valid =
-        verifyDigest(*crypto_, *operation.paramSet, operation.publicValue, digest, signature);
+    require(signatureLength == operation.input.signatureSize(), CKR_SIGNATURE_LEN_RANGE);
+    const bool valid = verifyDigest(*crypto_, *operation.paramSet, operation.publicValue, digest,
+                                    toBytes(input(signature, signatureLength), signatureLength));
     return valid ? CKR_OK : CKR_SIGNATURE_INVALID;
 }
 
@@ -520,8 +526,7 @@ CK_RV Cryptoki::verify(CK_SESSION_HANDLE handle, CK_BYTE_PTR data, CK_ULONG leng
     return ending(current.verify, [&] {
         require(!current.verify->input.started(), CKR_OPERATION_ACTIVE);
         const Bytes digest = current.verify->input.digestOf(input(data, length), length);
-        return finishVerify(current, digest,
-                            toBytes(input(signature, signatureLength), signatureLength));
+        return finishVerify(current, digest, signature, signatureLength);
     });
 }
 
@@ -540,8 +545,7 @@ CK_RV Cryptoki::verifyFinal(CK_SESSION_HANDLE handle, CK_BYTE_PTR signature,
     require(current.verify.has_value(), CKR_OPERATION_NOT_INITIALIZED);
     return ending(current.verify, [&] {
         const Bytes digest = current.verify->input.finish();
-        return finishVerify(current, digest,
-                            toBytes(input(signature, signatureLength), signatureLength));
+        return finishVerify(current, digest, signature, signatureLength);
     });
 }
 
@@ -569,6 +573,12 @@ CK_RV Cryptoki::generateKeyPair(CK_SESSION_HANDLE handle, CK_MECHANISM_PTR mecha
     *publicKey = target.create(std::move(pair.publicKey), handle);
     *privateKey = target.create(std::move(pair.privateKey), handle);
     return CKR_OK;
+}
+
+CK_RV Cryptoki::seedRandom(CK_SESSION_HANDLE handle, CK_BYTE_PTR seed, CK_ULONG length) {
+    session(handle);
+    require(seed != nullptr || length == 0, CKR_ARGUMENTS_BAD);
+    return CKR_RANDOM_SEED_NOT_SUPPORTED;
 }
 
 CK_RV Cryptoki::generateRandom(CK_SESSION_HANDLE handle, CK_BYTE_PTR out, CK_ULONG length) {

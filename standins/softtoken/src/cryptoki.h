@@ -79,6 +79,7 @@ public:
                           CK_ATTRIBUTE_PTR publicTemplate, CK_ULONG publicCount,
                           CK_ATTRIBUTE_PTR privateTemplate, CK_ULONG privateCount,
                           CK_OBJECT_HANDLE_PTR publicKey, CK_OBJECT_HANDLE_PTR privateKey);
+    CK_RV seedRandom(CK_SESSION_HANDLE session, CK_BYTE_PTR seed, CK_ULONG length);
     CK_RV generateRandom(CK_SESSION_HANDLE session, CK_BYTE_PTR out, CK_ULONG length);
 
 private:
@@ -86,7 +87,8 @@ private:
     Session& session(CK_SESSION_HANDLE handle);
     Slot& slotOf(const Session& session) { return slot(session.slot); }
     void closeSessionEntry(std::map<CK_SESSION_HANDLE, Session>::iterator entry);
-    CK_RV finishVerify(Session& session, const Bytes& digest, const Bytes& signature);
+    CK_RV finishVerify(Session& session, const Bytes& digest, const CK_BYTE* signature,
+                       CK_ULONG signatureLength);
     // The key object a sign or verify operation uses: a valid handle of the class and type.
     StoredObject keyObject(Session& session, CK_OBJECT_HANDLE key, CK_OBJECT_CLASS keyClass,
                            CK_KEY_TYPE keyType);

@@ -340,12 +340,8 @@ SOFTTOKEN_EXPORT CK_RV C_DeriveKey(CK_SESSION_HANDLE, CK_MECHANISM_PTR, CK_OBJEC
     return unsupported("C_DeriveKey");
 }
 
-SOFTTOKEN_EXPORT CK_RV C_SeedRandom(CK_SESSION_HANDLE session, CK_BYTE_PTR, CK_ULONG) {
-    return run("C_SeedRandom", [&](Cryptoki& c) {
-        CK_SESSION_INFO info;
-        const CK_RV rv = c.getSessionInfo(session, &info);
-        return rv == CKR_OK ? CKR_RANDOM_SEED_NOT_SUPPORTED : rv;
-    });
+SOFTTOKEN_EXPORT CK_RV C_SeedRandom(CK_SESSION_HANDLE session, CK_BYTE_PTR seed, CK_ULONG length) {
+    return run("C_SeedRandom", [&](Cryptoki& c) { return c.seedRandom(session, seed, length); });
 }
 
 SOFTTOKEN_EXPORT CK_RV C_GenerateRandom(CK_SESSION_HANDLE session, CK_BYTE_PTR out,

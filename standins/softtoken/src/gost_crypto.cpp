@@ -37,9 +37,10 @@ GostCrypto::GostCrypto() : context_(OSSL_LIB_CTX_new()) {
             fail(std::string("cannot fetch digest ") + names[i]);
         }
     }
-    sha256_.reset(EVP_MD_fetch(context_.get(), "SHA256", nullptr));
-    if (!sha256_) {
-        fail("cannot fetch SHA256");
+    aes256Gcm_.reset(EVP_CIPHER_fetch(context_.get(), "AES-256-GCM", nullptr));
+    scrypt_.reset(EVP_KDF_fetch(context_.get(), "SCRYPT", nullptr));
+    if (!aes256Gcm_ || !scrypt_) {
+        fail("cannot fetch AES-256-GCM and SCRYPT");
     }
 
     ENGINE* engine = ENGINE_by_id("gost");

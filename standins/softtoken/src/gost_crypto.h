@@ -21,8 +21,10 @@ public:
     GostCrypto& operator=(const GostCrypto&) = delete;
 
     const EVP_MD* md(HashAlgorithm algorithm) const;
-    // Digest for PIN hashing (not a token mechanism).
-    const EVP_MD* sha256() const { return sha256_.get(); }
+    // Storage protection (not token mechanisms): sealing with the token key, and the key
+    // derivation from PINs.
+    const EVP_CIPHER* aes256Gcm() const { return aes256Gcm_.get(); }
+    EVP_KDF* scrypt() const { return scrypt_.get(); }
     ENGINE* engine() const { return engine_.get(); }
     OSSL_LIB_CTX* libraryContext() const { return context_.get(); }
 
@@ -34,7 +36,8 @@ private:
     ProviderPtr gostProvider_;
     ProviderPtr defaultProvider_;
     std::array<MdPtr, 3> digests_;
-    MdPtr sha256_;
+    CipherPtr aes256Gcm_;
+    KdfPtr scrypt_;
     EnginePtr engine_;
 };
 

@@ -102,16 +102,16 @@ KeyPairMaterial generateKeyPair(const GostCrypto& crypto, const ParamSet& paramS
         fail("cannot encode the private key");
     }
     material.privateDer.resize(static_cast<std::size_t>(length));
-    auto* out = reinterpret_cast<unsigned char*>(material.privateDer.data());
+    unsigned char* out = material.privateDer.data();
     i2d_PrivateKey(key.get(), &out);
     return material;
 }
 
-Bytes signDigest(const GostCrypto& crypto, const Bytes& privateDer, const Bytes& digest) {
+Bytes signDigest(const GostCrypto& crypto, const SecretBytes& privateDer, const Bytes& digest) {
     // The provider decoders are tried first and fail on GOST keys; the engine's legacy
     // decoder then succeeds, so their errors are dropped.
     ERR_set_mark();
-    const unsigned char* in = data(privateDer);
+    const unsigned char* in = privateDer.data();
     PkeyPtr key(d2i_AutoPrivateKey(nullptr, &in, static_cast<long>(privateDer.size())));
     ERR_pop_to_mark();
     if (!key) {

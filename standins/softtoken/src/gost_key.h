@@ -7,18 +7,19 @@
 #include "bytes.h"
 #include "gost_crypto.h"
 #include "paramsets.h"
+#include "secret_bytes.h"
 
 namespace softtoken {
 
 struct KeyPairMaterial {
-    Bytes publicValue;  // little-endian x || y, as inside a certificate's subjectPublicKey
-    Bytes privateDer;   // PKCS#8 encoding, kept inside the token only
+    Bytes publicValue;       // little-endian x || y, as inside a certificate's subjectPublicKey
+    SecretBytes privateDer;  // PKCS#8 encoding, kept inside the token only
 };
 
 KeyPairMaterial generateKeyPair(const GostCrypto& crypto, const ParamSet& paramSet);
 
 // Throws std::runtime_error when the key cannot be decoded or the engine fails.
-Bytes signDigest(const GostCrypto& crypto, const Bytes& privateDer, const Bytes& digest);
+Bytes signDigest(const GostCrypto& crypto, const SecretBytes& privateDer, const Bytes& digest);
 
 bool verifyDigest(const GostCrypto& crypto, const ParamSet& paramSet, const Bytes& publicValue,
                   const Bytes& digest, const Bytes& signature);

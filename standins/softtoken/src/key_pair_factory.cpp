@@ -57,8 +57,10 @@ KeyPairObjects generateKeyPairObjects(const GostCrypto& crypto, const CK_MECHANI
             require(ulongOf(*pattern, CKA_KEY_TYPE) == keyType, CKR_TEMPLATE_INCONSISTENT);
         }
     }
-    // The key is always sensitive and never leaves the token.
+    // The key is always sensitive and never leaves the token. It is also always private: it
+    // is kept sealed with the token key, which only a login unlocks.
     require(boolOr(privateTemplate, CKA_SENSITIVE, true), CKR_TEMPLATE_INCONSISTENT);
+    require(boolOr(privateTemplate, CKA_PRIVATE, true), CKR_TEMPLATE_INCONSISTENT);
     require(!boolOr(privateTemplate, CKA_EXTRACTABLE, false), CKR_TEMPLATE_INCONSISTENT);
 
     const Bytes* paramsDer = agreed(publicTemplate, privateTemplate, CKA_GOSTR3410_PARAMS);

@@ -23,6 +23,9 @@ CK_RV guarded(const char* function, Body&& body) {
     try {
         return body();
     } catch (const CkrError& error) {
+        if (!error.detail().empty()) {
+            report(function, error.detail().c_str());
+        }
         return error.rv();
     } catch (const std::bad_alloc&) {
         return CKR_HOST_MEMORY;

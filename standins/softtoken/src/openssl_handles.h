@@ -3,6 +3,7 @@
 
 #include <openssl/engine.h>
 #include <openssl/evp.h>
+#include <openssl/kdf.h>
 #include <openssl/provider.h>
 #include <openssl/x509.h>
 
@@ -25,6 +26,10 @@ using LibCtxPtr = OpenSslPtr<OSSL_LIB_CTX, OSSL_LIB_CTX_free>;
 using ProviderPtr = OpenSslPtr<OSSL_PROVIDER, OSSL_PROVIDER_unload>;
 using MdPtr = OpenSslPtr<EVP_MD, EVP_MD_free>;
 using MdCtxPtr = OpenSslPtr<EVP_MD_CTX, EVP_MD_CTX_free>;
+using CipherPtr = OpenSslPtr<EVP_CIPHER, EVP_CIPHER_free>;
+using CipherCtxPtr = OpenSslPtr<EVP_CIPHER_CTX, EVP_CIPHER_CTX_free>;
+using KdfPtr = OpenSslPtr<EVP_KDF, EVP_KDF_free>;
+using KdfCtxPtr = OpenSslPtr<EVP_KDF_CTX, EVP_KDF_CTX_free>;
 using PkeyPtr = OpenSslPtr<EVP_PKEY, EVP_PKEY_free>;
 using PkeyCtxPtr = OpenSslPtr<EVP_PKEY_CTX, EVP_PKEY_CTX_free>;
 using X509PubkeyPtr = OpenSslPtr<X509_PUBKEY, X509_PUBKEY_free>;

@@ -6,6 +6,7 @@
 
 #include "digest.h"
 #include "paramsets.h"
+#include "secret_bytes.h"
 #include "signature_input.h"
 
 namespace softtoken {
@@ -22,7 +23,7 @@ struct DigestOperation {
 
 struct SignOperation {
     SignatureInput input;
-    Bytes privateKey;  // encoding of the key, copied so that the object may go meanwhile
+    SecretBytes privateKey;  // encoding of the key, copied so that the object may go meanwhile
 };
 
 struct VerifyOperation {

@@ -17,7 +17,8 @@ void SignatureInput::update(const unsigned char* data, std::size_t size) {
         digest_->update(data, size);
         return;
     }
-    require(raw_.size() + size <= digestSize(mechanism_.hash), CKR_DATA_LEN_RANGE);
+    // Written so that no length, however large, can wrap the sum.
+    require(size <= digestSize(mechanism_.hash) - raw_.size(), CKR_DATA_LEN_RANGE);
     raw_.append(reinterpret_cast<const char*>(data), size);
 }
 
@@ -26,7 +27,9 @@ Bytes SignatureInput::digestOf(const unsigned char* data, std::size_t size) {
         digest_->update(data, size);
         return digest_->finish();
     }
-    return checkedRaw(toBytes(data, size));
+    // Checked before copying: a caller's length is not trusted to be allocatable.
+    require(size == digestSize(mechanism_.hash), CKR_DATA_LEN_RANGE);
+    return toBytes(data, size);
 }
 
 Bytes SignatureInput::finish() {

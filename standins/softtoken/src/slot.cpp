@@ -4,19 +4,18 @@
 
 #include "error.h"
 #include "object_policy.h"
-#include "pin.h"
+#include "object_sealing.h"
+#include "pin_check.h"
 
 namespace softtoken {
 
 namespace {
 
-constexpr CK_ULONG kMinPin = 4;
-constexpr CK_ULONG kMaxPin = 32;
 constexpr CK_ULONG kNumberBits = 24;
 constexpr CK_ULONG kNumberMask = (CK_ULONG{1} << kNumberBits) - 1;
 
-void requirePinLength(const std::string& pin) {
-    require(pin.size() >= kMinPin && pin.size() <= kMaxPin, CKR_PIN_LEN_RANGE);
+void requirePinLength(const SecretBytes& pin) {
+    require(pin.size() >= kMinPinLength && pin.size() <= kMaxPinLength, CKR_PIN_LEN_RANGE);
 }
 
 CK_FLAGS pinFlags(unsigned failures, CK_FLAGS countLow, CK_FLAGS finalTry, CK_FLAGS locked) {
@@ -30,12 +29,21 @@ CK_FLAGS pinFlags(unsigned failures, CK_FLAGS countLow, CK_FLAGS finalTry, CK_FL
     return flags;
 }
 
+bool isPrivate(const StoredObject& object) {
+    return boolOr(object.attributes, CKA_PRIVATE, false);
+}
+
+PinRole roleOf(bool securityOfficer) {
+    return securityOfficer ? PinRole::SecurityOfficer : PinRole::User;
+}
+
 }  // namespace
 
 Slot::Slot(std::size_t index, SlotConfig config, const std::filesystem::path& directory,
            const GostCrypto& crypto)
     : index_(index),
       config_(std::move(config)),
+      deliverySoPin_(secretOf(config_.soPin)),
       crypto_(crypto),
       file_(directory / ("token-" + std::to_string(config_.id) + ".json")) {}
 
@@ -49,15 +57,15 @@ void Slot::slotInfo(CK_SLOT_INFO& info) const {
 
 void Slot::tokenInfo(CK_TOKEN_INFO& info) {
     const TokenState& state = file_.state();
-    padCopy(info.label, sizeof info.label, state.initialized ? state.label : std::string());
+    padCopy(info.label, sizeof info.label, state.label);
     padCopy(info.manufacturerID, sizeof info.manufacturerID, config_.manufacturer);
     padCopy(info.model, sizeof info.model, config_.model);
     padCopy(info.serialNumber, sizeof info.serialNumber, config_.serial);
     info.flags = CKF_RNG | CKF_LOGIN_REQUIRED;
-    if (state.initialized) {
+    if (state.initialized()) {
         info.flags |= CKF_TOKEN_INITIALIZED;
     }
-    if (state.userPin) {
+    if (state.userKey) {
         info.flags |= CKF_USER_PIN_INITIALIZED;
     }
     info.flags |= pinFlags(state.userFailures, CKF_USER_PIN_COUNT_LOW, CKF_USER_PIN_FINAL_TRY,
@@ -68,8 +76,8 @@ void Slot::tokenInfo(CK_TOKEN_INFO& info) {
     info.ulSessionCount = sessions_;
     info.ulMaxRwSessionCount = CK_EFFECTIVELY_INFINITE;
     info.ulRwSessionCount = readWriteSessions_;
-    info.ulMaxPinLen = kMaxPin;
-    info.ulMinPinLen = kMinPin;
+    info.ulMaxPinLen = kMaxPinLength;
+    info.ulMinPinLen = kMinPinLength;
     info.ulTotalPublicMemory = CK_UNAVAILABLE_INFORMATION;
     info.ulFreePublicMemory = CK_UNAVAILABLE_INFORMATION;
     info.ulTotalPrivateMemory = CK_UNAVAILABLE_INFORMATION;
@@ -95,37 +103,19 @@ void Slot::sessionClosed(CK_SESSION_HANDLE session, bool readWrite) {
         it = it->second.owner == session ? sessionObjects_.erase(it) : std::next(it);
     }
     if (sessions_ == 0) {
-        login_ = LoginState::Public;
+        endLogin();
     }
 }
 
-void Slot::verifyPin(bool securityOfficer, const std::string& pin) {
-    const TokenState& state = file_.state();
-    const unsigned failures = securityOfficer ? state.soFailures : state.userFailures;
-    require(failures < kMaxPinFailures, CKR_PIN_LOCKED);
-    bool matches;
-    if (securityOfficer) {
-        // A token that was never initialised still has its delivery SO PIN.
-        matches = state.soPin ? pinMatches(crypto_, *state.soPin, pin) : pin == config_.soPin;
-    } else {
-        require(state.userPin.has_value(), CKR_USER_PIN_NOT_INITIALIZED);
-        matches = pinMatches(crypto_, *state.userPin, pin);
-    }
-    unsigned after = 0;
-    if (matches && failures == 0) {
-        return;
-    }
-    file_.modify([&](TokenState& next) {
-        unsigned& counter = securityOfficer ? next.soFailures : next.userFailures;
-        counter = matches ? 0 : std::min(counter + 1, kMaxPinFailures);
-        after = counter;
-    });
-    if (!matches) {
-        throw CkrError(after >= kMaxPinFailures ? CKR_PIN_LOCKED : CKR_PIN_INCORRECT);
+void Slot::endLogin() {
+    login_ = LoginState::Public;
+    tokenKey_.reset();
+    for (auto it = sessionObjects_.begin(); it != sessionObjects_.end();) {
+        it = isPrivate(it->second.object) ? sessionObjects_.erase(it) : std::next(it);
     }
 }
 
-void Slot::login(CK_USER_TYPE userType, const std::string& pin) {
+void Slot::login(CK_USER_TYPE userType, const SecretBytes& pin) {
     switch (userType) {
         case CKU_USER:
         case CKU_SO: {
@@ -136,13 +126,13 @@ void Slot::login(CK_USER_TYPE userType, const std::string& pin) {
             if (userType == CKU_SO) {
                 require(readWriteSessions_ == sessions_, CKR_SESSION_READ_ONLY_EXISTS);
             }
-            verifyPin(userType == CKU_SO, pin);
+            tokenKey_ = checkPin(file_, crypto_, roleOf(userType == CKU_SO), pin, deliverySoPin_);
             login_ = wanted;
             return;
         }
         case CKU_CONTEXT_SPECIFIC:
             require(login_ == LoginState::User, CKR_USER_NOT_LOGGED_IN);
-            verifyPin(false, pin);
+            checkPin(file_, crypto_, PinRole::User, pin, deliverySoPin_);
             return;
         default:
             throw CkrError(CKR_USER_TYPE_INVALID);
@@ -151,46 +141,59 @@ void Slot::login(CK_USER_TYPE userType, const std::string& pin) {
 
 void Slot::logout() {
     require(login_ != LoginState::Public, CKR_USER_NOT_LOGGED_IN);
-    login_ = LoginState::Public;
+    endLogin();
 }
 
-void Slot::initToken(const std::string& soPin, const std::string& label) {
+void Slot::initToken(const SecretBytes& soPin, const std::string& label) {
     require(sessions_ == 0, CKR_SESSION_EXISTS);
-    if (file_.state().initialized) {
-        verifyPin(true, soPin);
-    }
+    // The same check as an SO login, lock-out included; a token never initialised has its
+    // delivery SO PIN.
+    checkPin(file_, crypto_, PinRole::SecurityOfficer, soPin, deliverySoPin_);
     requirePinLength(soPin);
-    const PinRecord record = hashPin(crypto_, soPin);
+    const WrappedKey soKey =
+        TokenKey::generate(crypto_).wrap(crypto_, PinRole::SecurityOfficer, soPin, config_.kdfCost);
     file_.modify([&](TokenState& next) {
-        const CK_ULONG nextId = next.nextId;  // numbers are never reused
-        next = TokenState{};
-        next.initialized = true;
-        next.label = label;
-        next.soPin = record;
-        next.nextId = nextId;
+        TokenState fresh;
+        fresh.label = label;
+        fresh.soKey = soKey;
+        fresh.nextId = next.nextId;  // numbers are never reused
+        next = std::move(fresh);
     });
 }
 
-void Slot::initPin(const std::string& pin) {
+void Slot::refuseUninitialised() const {
+    throw CkrError(CKR_FUNCTION_FAILED,
+                   "token " + config_.serial + " is not initialised: C_InitToken comes first");
+}
+
+void Slot::initPin(const SecretBytes& pin) {
     require(login_ == LoginState::SecurityOfficer, CKR_USER_NOT_LOGGED_IN);
     requirePinLength(pin);
-    const PinRecord record = hashPin(crypto_, pin);
+    if (!tokenKey_) {
+        refuseUninitialised();  // logged in with the delivery SO PIN
+    }
+    const WrappedKey userKey = tokenKey_->wrap(crypto_, PinRole::User, pin, config_.kdfCost);
     file_.modify([&](TokenState& next) {
-        next.userPin = record;
+        next.userKey = userKey;
         next.userFailures = 0;
     });
 }
 
-void Slot::setPin(const std::string& oldPin, const std::string& newPin) {
+void Slot::setPin(const SecretBytes& oldPin, const SecretBytes& newPin) {
     const bool securityOfficer = login_ == LoginState::SecurityOfficer;
-    verifyPin(securityOfficer, oldPin);
+    const PinRole role = roleOf(securityOfficer);
+    const std::optional<TokenKey> key = checkPin(file_, crypto_, role, oldPin, deliverySoPin_);
     requirePinLength(newPin);
-    const PinRecord record = hashPin(crypto_, newPin);
-    file_.modify([&](TokenState& next) { (securityOfficer ? next.soPin : next.userPin) = record; });
+    if (!key) {
+        refuseUninitialised();  // the delivery SO PIN: no token key to wrap yet
+    }
+    const WrappedKey wrapped = key->wrap(crypto_, role, newPin, config_.kdfCost);
+    file_.modify(
+        [&](TokenState& next) { (securityOfficer ? next.soKey : next.userKey) = wrapped; });
 }
 
 bool Slot::visible(const StoredObject& object) const {
-    return login_ == LoginState::User || !boolOr(object.attributes, CKA_PRIVATE, false);
+    return login_ == LoginState::User || !isPrivate(object);
 }
 
 CK_OBJECT_HANDLE Slot::handleOf(CK_ULONG number) const {
@@ -209,10 +212,30 @@ bool Slot::isTokenObject(CK_OBJECT_HANDLE handle) const {
     return numberOf(handle) < kFirstSessionObject;
 }
 
+FileObject Slot::toFile(CK_ULONG number, const StoredObject& object) const {
+    if (!isPrivate(object)) {
+        return FileObject{object.attributes, {}};
+    }
+    require(login_ == LoginState::User && tokenKey_, CKR_USER_NOT_LOGGED_IN);
+    return FileObject{{}, sealObject(crypto_, *tokenKey_, number, object)};
+}
+
+StoredObject Slot::fromFile(CK_ULONG number, const FileObject& stored) const {
+    if (!stored.isPrivate()) {
+        return StoredObject{stored.attributes, {}};
+    }
+    require(login_ == LoginState::User && tokenKey_, CKR_OBJECT_HANDLE_INVALID);
+    return openObject(crypto_, *tokenKey_, number, stored.sealed);
+}
+
 std::vector<CK_OBJECT_HANDLE> Slot::find(const AttributeMap& pattern) {
     std::vector<CK_OBJECT_HANDLE> found;
-    for (const auto& [number, object] : file_.state().objects) {
-        if (visible(object) && matches(object.attributes, pattern)) {
+    for (const auto& [number, stored] : file_.state().objects) {
+        const bool hit = stored.isPrivate()
+                             ? login_ == LoginState::User &&
+                                   matches(fromFile(number, stored).attributes, pattern)
+                             : matches(stored.attributes, pattern);
+        if (hit) {
             found.push_back(handleOf(number));
         }
     }
@@ -227,21 +250,19 @@ std::vector<CK_OBJECT_HANDLE> Slot::find(const AttributeMap& pattern) {
 StoredObject Slot::object(CK_OBJECT_HANDLE handle) {
     require(owns(handle), CKR_OBJECT_HANDLE_INVALID);
     const CK_ULONG number = numberOf(handle);
-    const StoredObject* object = nullptr;
     if (isTokenObject(handle)) {
         const auto& objects = file_.state().objects;
         const auto it = objects.find(number);
-        object = it == objects.end() ? nullptr : &it->second;
-    } else {
-        const auto it = sessionObjects_.find(number);
-        object = it == sessionObjects_.end() ? nullptr : &it->second.object;
+        require(it != objects.end(), CKR_OBJECT_HANDLE_INVALID);
+        return fromFile(number, it->second);
     }
-    require(object != nullptr && visible(*object), CKR_OBJECT_HANDLE_INVALID);
-    return *object;
+    const auto it = sessionObjects_.find(number);
+    require(it != sessionObjects_.end() && visible(it->second.object), CKR_OBJECT_HANDLE_INVALID);
+    return it->second.object;
 }
 
 CK_OBJECT_HANDLE Slot::create(StoredObject object, CK_SESSION_HANDLE owner) {
-    if (boolOr(object.attributes, CKA_PRIVATE, false)) {
+    if (isPrivate(object)) {
         require(login_ == LoginState::User, CKR_USER_NOT_LOGGED_IN);
     }
     if (!boolOr(object.attributes, CKA_TOKEN, false)) {
@@ -254,7 +275,7 @@ CK_OBJECT_HANDLE Slot::create(StoredObject object, CK_SESSION_HANDLE owner) {
     file_.modify([&](TokenState& next) {
         require(next.nextId < kFirstSessionObject, CKR_DEVICE_MEMORY);
         number = next.nextId++;
-        next.objects[number] = object;
+        next.objects[number] = toFile(number, object);
     });
     return handleOf(number);
 }
@@ -273,8 +294,7 @@ void Slot::destroy(CK_OBJECT_HANDLE handle) {
 }
 
 void Slot::update(CK_OBJECT_HANDLE handle, const AttributeMap& changes) {
-    const StoredObject current = object(handle);
-    checkChanges(current, changes);
+    checkChanges(object(handle), changes);
     const CK_ULONG number = numberOf(handle);
     auto apply = [&changes](StoredObject& target) {
         for (const auto& [type, value] : changes) {
@@ -288,7 +308,10 @@ void Slot::update(CK_OBJECT_HANDLE handle, const AttributeMap& changes) {
     file_.modify([&](TokenState& next) {
         const auto it = next.objects.find(number);
         require(it != next.objects.end(), CKR_OBJECT_HANDLE_INVALID);
-        apply(it->second);
+        // Changed from the newest state, which another process may have written.
+        StoredObject target = fromFile(number, it->second);
+        apply(target);
+        it->second = toFile(number, target);
     });
 }
 

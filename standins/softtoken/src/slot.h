@@ -1,14 +1,16 @@
 // One slot with its token: the persistent token file plus what this process keeps about
-// it (login state, session counts, session objects).
+// it (login state and the token key it unlocked, session counts, session objects).
 #pragma once
 
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "config.h"
 #include "gost_crypto.h"
 #include "token_file.h"
+#include "token_key.h"
 
 namespace softtoken {
 
@@ -32,11 +34,11 @@ public:
 
     LoginState loginState() const { return login_; }
     // All of these throw CkrError with the PKCS#11 result of a refused request.
-    void login(CK_USER_TYPE userType, const std::string& pin);
+    void login(CK_USER_TYPE userType, const SecretBytes& pin);
     void logout();
-    void initToken(const std::string& soPin, const std::string& label);
-    void initPin(const std::string& pin);
-    void setPin(const std::string& oldPin, const std::string& newPin);
+    void initToken(const SecretBytes& soPin, const std::string& label);
+    void initPin(const SecretBytes& pin);
+    void setPin(const SecretBytes& oldPin, const SecretBytes& newPin);
 
     bool owns(CK_OBJECT_HANDLE handle) const;
     std::vector<CK_OBJECT_HANDLE> find(const AttributeMap& pattern);
@@ -56,20 +58,25 @@ private:
     bool visible(const StoredObject& object) const;
     CK_OBJECT_HANDLE handleOf(CK_ULONG number) const;
     CK_ULONG numberOf(CK_OBJECT_HANDLE handle) const;
-    // Checks a PIN against the record and keeps the failure counter (in the token file).
-    void verifyPin(bool securityOfficer, const std::string& pin);
+    // Private objects go to the file sealed with the token key, and come back opened.
+    FileObject toFile(CK_ULONG number, const StoredObject& object) const;
+    StoredObject fromFile(CK_ULONG number, const FileObject& stored) const;
+    // PIN management needs the token key, which exists from C_InitToken on.
+    [[noreturn]] void refuseUninitialised() const;
+    // Forgets the token key and destroys the private session objects.
+    void endLogin();
 
     std::size_t index_;
     SlotConfig config_;
+    SecretBytes deliverySoPin_;
     const GostCrypto& crypto_;
     TokenFile file_;
     LoginState login_ = LoginState::Public;
+    std::optional<TokenKey> tokenKey_;  // while logged in (none for the delivery SO PIN)
     CK_ULONG sessions_ = 0;
     CK_ULONG readWriteSessions_ = 0;
     CK_ULONG nextSessionObject_ = kFirstSessionObject;
     std::map<CK_ULONG, SessionObject> sessionObjects_;
-
-    static constexpr CK_ULONG kFirstSessionObject = 0x800000;
 };
 
 }  // namespace softtoken

@@ -1,9 +1,11 @@
 // One token's file: atomic replacement on every change, reloaded when another process has
 // replaced it, and changed under an exclusive lock so that concurrent writers serialise.
+// A damaged file is reported and left as it is, never taken for a blank token.
 #pragma once
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 #include "token_state.h"
 
@@ -13,25 +15,26 @@ class TokenFile {
 public:
     explicit TokenFile(std::filesystem::path path);
 
-    // The current state, re-read first when the file changed on disk.
+    // The current state, re-read first when the file changed on disk. A missing file is a
+    // token that was never initialised.
     const TokenState& state();
 
-    // Applies the change to the newest state and writes the result atomically. When the
-    // change throws, the file stays as it was (the exception propagates).
+    // Under the lock: re-reads the state, applies the change and writes the result when it
+    // differs. When the change throws, the file stays as it was (the exception propagates).
     void modify(const std::function<void(TokenState&)>& change);
 
     const std::filesystem::path& path() const { return path_; }
 
 private:
+    // Throws CkrError(CKR_DEVICE_ERROR) naming the file and the fault when it is damaged.
     void reloadIfChanged();
-    void write(const std::string& text);
 
     std::filesystem::path path_;
     std::filesystem::path lockPath_;
     TokenState state_;
-    // The file's text as last parsed; comparing contents (not timestamps or inodes, which
-    // can repeat) tells reliably whether another process replaced the file.
-    std::string text_;
+    // The file's text as last parsed (none: no file); comparing contents (not timestamps or
+    // inodes, which can repeat) tells reliably whether another process replaced the file.
+    std::optional<std::string> text_;
     bool loaded_ = false;
 };
 

@@ -1,64 +1,205 @@
 #include "token_state.h"
 
 #include <rapidjson/document.h>
+#include <rapidjson/error/en.h>
 #include <rapidjson/prettywriter.h>
 #include <rapidjson/stringbuffer.h>
 
+#include <charconv>
 #include <stdexcept>
 #include <string>
+
+#include "aead.h"
+#include "kdf.h"
 
 namespace softtoken {
 
 namespace {
 
-constexpr int kFormatVersion = 1;
+constexpr std::uint64_t kFormatVersion = 2;
+constexpr std::size_t kMaxLabel = 32;
 
 using Writer = rapidjson::PrettyWriter<rapidjson::StringBuffer>;
+using Value = rapidjson::Value;
 
 void writeString(Writer& writer, const std::string& text) {
     writer.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
 }
 
-void writePin(Writer& writer, const char* name, const std::optional<PinRecord>& pin) {
+void writeWrappedKey(Writer& writer, const char* name, const std::optional<WrappedKey>& key) {
     writer.Key(name);
-    if (!pin) {
+    if (!key) {
         writer.Null();
         return;
     }
     writer.StartObject();
+    writer.Key("kdfCost");
+    writer.Uint(key->kdfCost);
     writer.Key("salt");
-    writeString(writer, toHex(pin->salt));
-    writer.Key("hash");
-    writeString(writer, toHex(pin->hash));
+    writeString(writer, toHex(key->salt));
+    writer.Key("sealed");
+    writeString(writer, toHex(key->sealed));
     writer.EndObject();
 }
 
-const rapidjson::Value& member(const rapidjson::Value& object, const char* name) {
-    if (!object.IsObject() || !object.HasMember(name)) {
-        throw std::runtime_error(std::string("token file lacks ") + name);
+void writeObject(Writer& writer, CK_ULONG id, const FileObject& object) {
+    writer.StartObject();
+    writer.Key("id");
+    writer.Uint64(id);
+    if (object.isPrivate()) {
+        writer.Key("sealed");
+        writeString(writer, toHex(object.sealed));
+    } else {
+        writer.Key("attributes");
+        writer.StartObject();
+        for (const auto& [type, value] : object.attributes) {
+            writeString(writer, std::to_string(type));
+            writeString(writer, toHex(value));
+        }
+        writer.EndObject();
     }
-    return object[name];
+    writer.EndObject();
 }
 
-std::string text(const rapidjson::Value& value) {
+// Reading: every check names the place in the file ("objects[2].id") and what is wrong.
+[[noreturn]] void wrong(const std::string& what) {
+    throw std::runtime_error(what);
+}
+
+const Value& field(const Value& object, const std::string& path, const char* name) {
+    if (!object.IsObject()) {
+        wrong((path.empty() ? std::string("the top level") : path) + " is not a JSON object");
+    }
+    const auto it = object.FindMember(name);
+    const std::string where = path.empty() ? name : path + "." + name;
+    if (it == object.MemberEnd()) {
+        wrong(where + " is missing");
+    }
+    return it->value;
+}
+
+std::uint64_t wholeNumber(const Value& value, const std::string& path, std::uint64_t minimum,
+                          std::uint64_t maximum) {
+    if (!value.IsUint64()) {
+        wrong(path + " is not a whole number");
+    }
+    const std::uint64_t number = value.GetUint64();
+    if (number < minimum || number > maximum) {
+        wrong(path + " is " + std::to_string(number) + ", out of range (" +
+              std::to_string(minimum) + " to " + std::to_string(maximum) + ")");
+    }
+    return number;
+}
+
+std::string text(const Value& value, const std::string& path) {
     if (!value.IsString()) {
-        throw std::runtime_error("token file: string expected");
+        wrong(path + " is not a string");
     }
     return std::string(value.GetString(), value.GetStringLength());
 }
 
-std::uint64_t number(const rapidjson::Value& value) {
-    if (!value.IsUint64()) {
-        throw std::runtime_error("token file: number expected");
+Bytes hexBytes(const Value& value, const std::string& path) {
+    try {
+        return fromHex(text(value, path));
+    } catch (const std::invalid_argument&) {
+        wrong(path + " is not hexadecimal");
     }
-    return value.GetUint64();
 }
 
-std::optional<PinRecord> readPin(const rapidjson::Value& value) {
+std::optional<WrappedKey> readWrappedKey(const Value& document, const char* name) {
+    const Value& value = field(document, "", name);
     if (value.IsNull()) {
         return std::nullopt;
     }
-    return PinRecord{fromHex(text(member(value, "salt"))), fromHex(text(member(value, "hash")))};
+    const std::string path = name;
+    WrappedKey key;
+    key.kdfCost = static_cast<unsigned>(
+        wholeNumber(field(value, path, "kdfCost"), path + ".kdfCost", kMinKdfCost, kMaxKdfCost));
+    key.salt = hexBytes(field(value, path, "salt"), path + ".salt");
+    key.sealed = hexBytes(field(value, path, "sealed"), path + ".sealed");
+    if (key.salt.size() != kKdfSaltSize || key.sealed.size() != kAeadOverhead + kAeadKeySize) {
+        wrong(path + " has a salt or sealed key of the wrong size");
+    }
+    return key;
+}
+
+CK_ATTRIBUTE_TYPE attributeType(const Value& name, const std::string& path) {
+    const std::string digits = text(name, path);
+    CK_ATTRIBUTE_TYPE type = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), type);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) {
+        wrong(path + " names no attribute type ('" + digits + "')");
+    }
+    return type;
+}
+
+AttributeMap readAttributes(const Value& value, const std::string& path) {
+    if (!value.IsObject()) {
+        wrong(path + " is not a JSON object");
+    }
+    AttributeMap attributes;
+    for (const auto& attribute : value.GetObject()) {
+        const CK_ATTRIBUTE_TYPE type = attributeType(attribute.name, path);
+        const std::string where = path + "." + std::to_string(type);
+        Bytes bytes = hexBytes(attribute.value, where);
+        if (!hasValidSize(type, bytes)) {
+            wrong(where + " has a value of the wrong size");
+        }
+        if (!attributes.emplace(type, std::move(bytes)).second) {
+            wrong(where + " is given twice");
+        }
+    }
+    if (!ulongOf(attributes, CKA_CLASS)) {
+        wrong(path + " has no object class");
+    }
+    if (boolOr(attributes, CKA_PRIVATE, false)) {
+        wrong(path + " is a private object kept in clear");
+    }
+    return attributes;
+}
+
+FileObject readObject(const Value& entry, const std::string& path) {
+    FileObject object;
+    const bool sealed = entry.IsObject() && entry.HasMember("sealed");
+    if (sealed == (entry.IsObject() && entry.HasMember("attributes"))) {
+        wrong(path + " needs either attributes or a sealed value");
+    }
+    if (sealed) {
+        object.sealed = hexBytes(field(entry, path, "sealed"), path + ".sealed");
+        if (object.sealed.size() <= kAeadOverhead) {
+            wrong(path + ".sealed is too short");
+        }
+    } else {
+        object.attributes = readAttributes(field(entry, path, "attributes"), path + ".attributes");
+    }
+    return object;
+}
+
+void readObjects(const Value& document, TokenState& state) {
+    const Value& objects = field(document, "", "objects");
+    if (!objects.IsArray()) {
+        wrong("objects is not a JSON array");
+    }
+    for (rapidjson::SizeType i = 0; i < objects.Size(); ++i) {
+        const std::string path = "objects[" + std::to_string(i) + "]";
+        const CK_ULONG id =
+            wholeNumber(field(objects[i], path, "id"), path + ".id", 1, state.nextId - 1);
+        if (!state.objects.emplace(id, readObject(objects[i], path)).second) {
+            wrong(path + ".id " + std::to_string(id) + " is taken by an earlier object");
+        }
+    }
+}
+
+void checkFormat(const Value& document) {
+    const Value& format = field(document, "", "format");
+    if (format.IsUint64() && format.GetUint64() == 1) {
+        wrong(
+            "format 1 kept private keys unencrypted and is no longer read; remove the file "
+            "and initialise the token again");
+    }
+    if (!format.IsUint64() || format.GetUint64() != kFormatVersion) {
+        wrong("unknown format (this token reads format " + std::to_string(kFormatVersion) + ")");
+    }
 }
 
 }  // namespace
@@ -68,13 +209,11 @@ std::string toJson(const TokenState& state) {
     Writer writer(buffer);
     writer.StartObject();
     writer.Key("format");
-    writer.Int(kFormatVersion);
-    writer.Key("initialized");
-    writer.Bool(state.initialized);
+    writer.Uint64(kFormatVersion);
     writer.Key("label");
     writeString(writer, state.label);
-    writePin(writer, "soPin", state.soPin);
-    writePin(writer, "userPin", state.userPin);
+    writeWrappedKey(writer, "soKey", state.soKey);
+    writeWrappedKey(writer, "userKey", state.userKey);
     writer.Key("userFailures");
     writer.Uint(state.userFailures);
     writer.Key("soFailures");
@@ -84,19 +223,7 @@ std::string toJson(const TokenState& state) {
     writer.Key("objects");
     writer.StartArray();
     for (const auto& [id, object] : state.objects) {
-        writer.StartObject();
-        writer.Key("id");
-        writer.Uint64(id);
-        writer.Key("attributes");
-        writer.StartObject();
-        for (const auto& [type, value] : object.attributes) {
-            writeString(writer, std::to_string(type));
-            writeString(writer, toHex(value));
-        }
-        writer.EndObject();
-        writer.Key("secret");
-        writeString(writer, toHex(object.secret));
-        writer.EndObject();
+        writeObject(writer, id, object);
     }
     writer.EndArray();
     writer.EndObject();
@@ -105,42 +232,29 @@ std::string toJson(const TokenState& state) {
 
 TokenState fromJson(const std::string& json) {
     rapidjson::Document document;
-    document.Parse(json.data(), json.size());
-    if (document.HasParseError() || !document.IsObject()) {
-        throw std::runtime_error("token file is not valid JSON");
+    // Iterative parsing: a hostile file of deeply nested brackets cannot exhaust the stack.
+    document.Parse<rapidjson::kParseIterativeFlag>(json.data(), json.size());
+    if (document.HasParseError()) {
+        wrong(std::string("not JSON: ") + rapidjson::GetParseError_En(document.GetParseError()) +
+              " (at byte " + std::to_string(document.GetErrorOffset()) + ")");
     }
-    if (number(member(document, "format")) != kFormatVersion) {
-        throw std::runtime_error("unsupported token file format");
-    }
+    checkFormat(document);
     TokenState state;
-    const auto& initialized = member(document, "initialized");
-    if (!initialized.IsBool()) {
-        throw std::runtime_error("token file: boolean expected");
+    state.label = text(field(document, "", "label"), "label");
+    if (state.label.size() > kMaxLabel) {
+        wrong("label is longer than " + std::to_string(kMaxLabel) + " bytes");
     }
-    state.initialized = initialized.GetBool();
-    state.label = text(member(document, "label"));
-    state.soPin = readPin(member(document, "soPin"));
-    state.userPin = readPin(member(document, "userPin"));
-    state.userFailures = static_cast<unsigned>(number(member(document, "userFailures")));
-    state.soFailures = static_cast<unsigned>(number(member(document, "soFailures")));
-    state.nextId = number(member(document, "nextId"));
-    const auto& objects = member(document, "objects");
-    if (!objects.IsArray()) {
-        throw std::runtime_error("token file: object list expected");
+    state.soKey = readWrappedKey(document, "soKey");
+    state.userKey = readWrappedKey(document, "userKey");
+    if (state.userKey && !state.soKey) {
+        wrong("userKey is set on a token that was never initialised");
     }
-    for (const auto& entry : objects.GetArray()) {
-        StoredObject object;
-        const auto& attributes = member(entry, "attributes");
-        if (!attributes.IsObject()) {
-            throw std::runtime_error("token file: attribute map expected");
-        }
-        for (const auto& attribute : attributes.GetObject()) {
-            const CK_ATTRIBUTE_TYPE type = std::stoul(text(attribute.name));
-            object.attributes[type] = fromHex(text(attribute.value));
-        }
-        object.secret = fromHex(text(member(entry, "secret")));
-        state.objects[number(member(entry, "id"))] = std::move(object);
-    }
+    state.userFailures = static_cast<unsigned>(
+        wholeNumber(field(document, "", "userFailures"), "userFailures", 0, kMaxPinFailures));
+    state.soFailures = static_cast<unsigned>(
+        wholeNumber(field(document, "", "soFailures"), "soFailures", 0, kMaxPinFailures));
+    state.nextId = wholeNumber(field(document, "", "nextId"), "nextId", 1, kFirstSessionObject);
+    readObjects(document, state);
     return state;
 }
 

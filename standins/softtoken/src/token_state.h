@@ -1,4 +1,8 @@
 // Everything a token keeps between processes, and its JSON form.
+//
+// Nothing secret is in clear: the token's own random key is kept only wrapped, under a key
+// derived from the SO PIN and under one derived from the user PIN, and every private object
+// is one blob sealed with that key.
 #pragma once
 
 #include <map>
@@ -6,34 +10,55 @@
 #include <string>
 
 #include "attributes.h"
+#include "secret_bytes.h"
 
 namespace softtoken {
 
-struct PinRecord {
+// The token key sealed under a key derived from one PIN.
+struct WrappedKey {
+    unsigned kdfCost = 0;  // see kdf.h
     Bytes salt;
-    Bytes hash;
+    Bytes sealed;
+
+    bool operator==(const WrappedKey& other) const {
+        return kdfCost == other.kdfCost && salt == other.salt && sealed == other.sealed;
+    }
 };
 
+// An object as PKCS#11 clients see it.
 struct StoredObject {
     AttributeMap attributes;
-    Bytes secret;  // private key encoding; never exposed as an attribute
+    SecretBytes secret;  // private key encoding; never exposed as an attribute
+};
+
+// A token object as its file keeps it: a public object in clear, a private one as the blob
+// sealed with the token key (see object_sealing.h).
+struct FileObject {
+    AttributeMap attributes;  // public objects only
+    Bytes sealed;             // private objects only
+
+    bool isPrivate() const { return !sealed.empty(); }
 };
 
 constexpr unsigned kMaxPinFailures = 10;
+// Token object numbers stay below this; session objects take the numbers above.
+constexpr CK_ULONG kFirstSessionObject = 0x800000;
 
 struct TokenState {
-    bool initialized = false;
     std::string label;
-    std::optional<PinRecord> soPin;
-    std::optional<PinRecord> userPin;
+    std::optional<WrappedKey> soKey;    // none until C_InitToken: the delivery SO PIN holds
+    std::optional<WrappedKey> userKey;  // none until C_InitPIN
     unsigned userFailures = 0;
     unsigned soFailures = 0;
     CK_ULONG nextId = 1;
-    std::map<CK_ULONG, StoredObject> objects;  // keyed by the persistent object number
+    std::map<CK_ULONG, FileObject> objects;  // keyed by the persistent object number
+
+    bool initialized() const { return soKey.has_value(); }
 };
 
 std::string toJson(const TokenState& state);
-// Throws std::runtime_error when the text is not a token file.
+// Throws std::runtime_error saying what is wrong when the text is not a token file of this
+// format (older formats included).
 TokenState fromJson(const std::string& text);
 
 }  // namespace softtoken

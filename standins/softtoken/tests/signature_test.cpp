@@ -276,6 +276,11 @@ TEST_F(SignatureTest, RefusesBadKeyTemplates) {
         EXPECT_EQ(generate(t, pair), CKR_TEMPLATE_INCONSISTENT);
     }
     {
+        KeyTemplates t("k", tc26A, 256);
+        t.privateTemplate[3].pValue = &t.no;  // a private key is always private
+        EXPECT_EQ(generate(t, pair), CKR_TEMPLATE_INCONSISTENT);
+    }
+    {
         const std::string unknown = unhex("06072a850302022300");  // the test curve
         KeyTemplates t("k", unknown, 256);
         EXPECT_EQ(generate(t, pair), CKR_ATTRIBUTE_VALUE_INVALID);
@@ -329,6 +334,21 @@ TEST_F(SignatureTest, SigningRulesAndErrors) {
     EXPECT_EQ(library->C_Sign(session->handle(), (CK_BYTE_PTR)digest.data(), digest.size(),
                               (CK_BYTE_PTR)signature.data(), &length),
               CKR_OPERATION_NOT_INITIALIZED);
+    // Lengths near 2^64 must not wrap a sum or be taken for an allocation size.
+    const CK_ULONG huge = ~CK_ULONG{0} - 15;
+    ASSERT_EQ(library->C_SignInit(session->handle(), &raw, pair.privateKey), CKR_OK);
+    EXPECT_EQ(library->C_Sign(session->handle(), (CK_BYTE_PTR)digest.data(), huge,
+                              (CK_BYTE_PTR)signature.data(), &length),
+              CKR_DATA_LEN_RANGE);
+    ASSERT_EQ(library->C_SignInit(session->handle(), &raw, pair.privateKey), CKR_OK);
+    ASSERT_EQ(library->C_SignUpdate(session->handle(), (CK_BYTE_PTR)digest.data(), 16), CKR_OK);
+    EXPECT_EQ(library->C_SignUpdate(session->handle(), (CK_BYTE_PTR)digest.data(), huge),
+              CKR_DATA_LEN_RANGE);
+    CK_MECHANISM check{CKM_GOSTR3410, nullptr, 0};
+    ASSERT_EQ(library->C_VerifyInit(session->handle(), &check, pair.publicKey), CKR_OK);
+    EXPECT_EQ(library->C_Verify(session->handle(), (CK_BYTE_PTR)digest.data(), digest.size(),
+                                (CK_BYTE_PTR)signature.data(), huge),
+              CKR_SIGNATURE_LEN_RANGE);
 }
 
 TEST_F(SignatureTest, KeysSurviveFinalizeAndInitialize) {

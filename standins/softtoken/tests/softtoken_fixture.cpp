@@ -31,6 +31,7 @@ TemporaryTokenDirectory::TemporaryTokenDirectory() {
         previous_ = std::make_unique<std::string>(old);
     }
     setenv(kVariable, path_.c_str(), 1);
+    writeConfig("");
 }
 
 TemporaryTokenDirectory::~TemporaryTokenDirectory() {
@@ -44,7 +45,11 @@ TemporaryTokenDirectory::~TemporaryTokenDirectory() {
 }
 
 void TemporaryTokenDirectory::writeConfig(const std::string& text) const {
-    std::ofstream(path_ / "softtoken.ini") << text;
+    std::ofstream config(path_ / "softtoken.ini");
+    config << text;
+    if (text.find("[pin]") == std::string::npos) {
+        config << '\n' << kFastKdfConfig;
+    }
 }
 
 SoftTokenLibrary::SoftTokenLibrary(const std::string& path)

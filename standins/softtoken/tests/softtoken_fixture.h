@@ -21,8 +21,12 @@ inline constexpr const char* kUserPin = "12345678";
 inline constexpr const char* kSoPin = "87654321";
 inline constexpr const char* kLibraryPath = SOFTTOKEN_LIBRARY_PATH;
 
+// The cheapest PIN key derivation the token accepts, for suites that log in many times.
+inline constexpr const char* kFastKdfConfig = "[pin]\nkdf-cost = 4\n";
+
 // A fresh folder named by ZOLVEX_SOFTTOKEN_DIR while the object lives; removed afterwards
-// and the previous value restored.
+// and the previous value restored. Its configuration uses kFastKdfConfig unless a text given
+// to writeConfig has a [pin] section of its own.
 class TemporaryTokenDirectory {
 public:
     TemporaryTokenDirectory();

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <memory>
 
+#include "config.h"
 #include "softtoken_fixture.h"
 
 namespace softtoken {
@@ -133,6 +134,33 @@ TEST_F(TokenTest, SlotsAndTokenInfoComeFromTheConfiguration) {
     EXPECT_EQ(library->C_WaitForSlotEvent(CKF_DONT_BLOCK, &event, nullptr), CKR_NO_EVENT);
 }
 
+TEST(TokenConfiguration, KdfCostAndSlotNumbersAreChecked) {
+    TemporaryTokenDirectory directory;
+    auto load = [&](const std::string& text) {
+        std::ofstream(directory.path() / kConfigFileName) << text;
+        return loadConfig(directory.path());
+    };
+    auto refusal = [&](const std::string& text) {
+        try {
+            load(text);
+        } catch (const std::runtime_error& error) {
+            return std::string(error.what());
+        }
+        return std::string("accepted");
+    };
+    EXPECT_EQ(load("[slot.1]\nmodel = A\n").slots[0].kdfCost, kDefaultKdfCost);
+    const Config lowered =
+        load("[pin]\nkdf-cost = 12\n[slot.1]\nmodel = A\n[slot.2]\nkdf-cost = 14\n");
+    ASSERT_EQ(lowered.slots.size(), 2u);
+    EXPECT_EQ(lowered.slots[0].kdfCost, 12u);
+    EXPECT_EQ(lowered.slots[1].kdfCost, 14u);
+    EXPECT_EQ(refusal("[slot.0]\nmodel = A\n[slot.00]\nmodel = B\n"),
+              "slot 0 is configured twice, in [slot.0] and [slot.00]");
+    EXPECT_EQ(refusal("[slot.+1]\nmodel = A\n"), "malformed slot section [slot.+1]");
+    EXPECT_EQ(refusal("[pin]\nkdf-cost = 21\n"),
+              "kdf-cost in [pin] must be a whole number from 4 to 20, not '21'");
+}
+
 TEST_F(TokenTest, SessionCountsTellTheTruth) {
     initialize();
     CK_SESSION_HANDLE readOnly, readWrite;
@@ -140,6 +168,14 @@ TEST_F(TokenTest, SessionCountsTellTheTruth) {
     ASSERT_EQ(library->C_OpenSession(0, CKF_SERIAL_SESSION | CKF_RW_SESSION, nullptr, nullptr,
                                      &readWrite),
               CKR_OK);
+    CK_SESSION_HANDLE unknownFlags;
+    ASSERT_EQ(
+        library->C_OpenSession(0, CKF_SERIAL_SESSION | 0x80000, nullptr, nullptr, &unknownFlags),
+        CKR_OK);
+    CK_SESSION_INFO sessionInfo;
+    ASSERT_EQ(library->C_GetSessionInfo(unknownFlags, &sessionInfo), CKR_OK);
+    EXPECT_EQ(sessionInfo.flags, static_cast<CK_FLAGS>(CKF_SERIAL_SESSION));
+    ASSERT_EQ(library->C_CloseSession(unknownFlags), CKR_OK);
     CK_TOKEN_INFO info = tokenInfo(library.functions());
     EXPECT_EQ(info.ulSessionCount, 2u);
     EXPECT_EQ(info.ulRwSessionCount, 1u);
@@ -171,10 +207,15 @@ TEST_F(TokenTest, LoginStateAndPrivateObjects) {
 
     createData(session.handle(), "secret", true);
     createData(session.handle(), "public", false);
-    EXPECT_EQ(countData(session.handle()), 2u);
+    createData(session.handle(), "private session object", true, false);
+    EXPECT_EQ(countData(session.handle()), 3u);
     ASSERT_EQ(library->C_Logout(session.handle()), CKR_OK);
     EXPECT_EQ(library->C_Logout(session.handle()), CKR_USER_NOT_LOGGED_IN);
     EXPECT_EQ(countData(session.handle()), 1u);
+    // Logging out destroyed the private session object; the private token object remains.
+    ASSERT_EQ(session.login(), CKR_OK);
+    EXPECT_EQ(countData(session.handle()), 2u);
+    ASSERT_EQ(library->C_Logout(session.handle()), CKR_OK);
     CK_OBJECT_CLASS dataClass = CKO_DATA;
     CK_BBOOL yes = CK_TRUE;
     CK_ATTRIBUTE privateData[] = {{CKA_CLASS, &dataClass, sizeof dataClass},
@@ -215,6 +256,8 @@ TEST_F(TokenTest, PinLocksAfterTenWrongTriesAndStaysLocked) {
     EXPECT_TRUE(tokenInfo(library.functions()).flags & CKF_USER_PIN_FINAL_TRY);
     {
         ScopedSession session(library.functions(), 0);
+        // The tenth wrong try is still judged; it locks the PIN.
+        EXPECT_EQ(session.login("1111"), CKR_PIN_INCORRECT);
         EXPECT_EQ(session.login("1111"), CKR_PIN_LOCKED);
         const CK_FLAGS flags = tokenInfo(library.functions()).flags;
         EXPECT_TRUE(flags & CKF_USER_PIN_LOCKED);
@@ -243,34 +286,65 @@ TEST_F(TokenTest, PinLocksAfterTenWrongTriesAndStaysLocked) {
     EXPECT_EQ(session.login(pin), CKR_OK);
 }
 
-TEST_F(TokenTest, PinChangesAndTokenReinitialisation) {
-    provisionToken(library.functions());
+TEST_F(TokenTest, PinChangesKeepPrivateObjectsAndReinitialisationDropsThem) {
     initialize();
-    {
-        ScopedSession session(library.functions(), 0);
-        std::string oldPin = kUserPin, newPin = "24682468", shortPin = "12";
-        EXPECT_EQ(library->C_SetPIN(session.handle(), (CK_UTF8CHAR_PTR)oldPin.data(), oldPin.size(),
-                                    (CK_UTF8CHAR_PTR)shortPin.data(), shortPin.size()),
-                  CKR_PIN_LEN_RANGE);
-        ASSERT_EQ(library->C_SetPIN(session.handle(), (CK_UTF8CHAR_PTR)oldPin.data(), oldPin.size(),
-                                    (CK_UTF8CHAR_PTR)newPin.data(), newPin.size()),
-                  CKR_OK);
-        EXPECT_EQ(session.login(kUserPin), CKR_PIN_INCORRECT);
-        ASSERT_EQ(session.login(newPin), CKR_OK);
-        createData(session.handle(), "kept until re-initialisation", false);
-        std::string label = padded("again", 32), soPin = kSoPin;
-        EXPECT_EQ(library->C_InitToken(0, (CK_UTF8CHAR_PTR)soPin.data(), soPin.size(),
-                                       (CK_UTF8CHAR_PTR)label.data()),
-                  CKR_SESSION_EXISTS);
-    }
+    // A token never initialised checks its delivery SO PIN as an SO login would.
     std::string label = padded("again", 32), wrong = "00000000";
     EXPECT_EQ(library->C_InitToken(0, (CK_UTF8CHAR_PTR)wrong.data(), wrong.size(),
                                    (CK_UTF8CHAR_PTR)label.data()),
               CKR_PIN_INCORRECT);
-    provisionToken(library.functions(), 0, kUserPin, "again");
+    EXPECT_TRUE(tokenInfo(library.functions()).flags & CKF_SO_PIN_COUNT_LOW);
+    provisionToken(library.functions());
+    EXPECT_FALSE(tokenInfo(library.functions()).flags & CKF_SO_PIN_COUNT_LOW);
+    auto setPin = [&](CK_SESSION_HANDLE session, std::string from, std::string to) {
+        return library->C_SetPIN(session, (CK_UTF8CHAR_PTR)from.data(), from.size(),
+                                 (CK_UTF8CHAR_PTR)to.data(), to.size());
+    };
+    const std::string soPin = "11223344", userPin = "13572468";
+    {
+        ScopedSession session(library.functions(), 0);
+        ASSERT_EQ(session.login(), CKR_OK);
+        createData(session.handle(), "private", true);
+        createData(session.handle(), "public", false);
+        ASSERT_EQ(library->C_Logout(session.handle()), CKR_OK);
+        const std::string newPin = "24682468";
+        EXPECT_EQ(setPin(session.handle(), kUserPin, "12"), CKR_PIN_LEN_RANGE);
+        ASSERT_EQ(setPin(session.handle(), kUserPin, newPin), CKR_OK);
+        EXPECT_EQ(session.login(kUserPin), CKR_PIN_INCORRECT);
+        ASSERT_EQ(session.login(newPin), CKR_OK);
+        EXPECT_EQ(countData(session.handle()), 2u);
+        ASSERT_EQ(library->C_Logout(session.handle()), CKR_OK);
+
+        // New SO and user PINs from the security officer: the private object stays readable.
+        ASSERT_EQ(session.login(kSoPin, CKU_SO), CKR_OK);
+        ASSERT_EQ(setPin(session.handle(), kSoPin, soPin), CKR_OK);
+        ASSERT_EQ(
+            library->C_InitPIN(session.handle(), (CK_UTF8CHAR_PTR)userPin.data(), userPin.size()),
+            CKR_OK);
+        ASSERT_EQ(library->C_Logout(session.handle()), CKR_OK);
+        EXPECT_EQ(session.login(kSoPin, CKU_SO), CKR_PIN_INCORRECT);
+        ASSERT_EQ(session.login(userPin), CKR_OK);
+        CK_BBOOL yes = CK_TRUE;
+        const auto found =
+            findObjects(library.functions(), session.handle(), {{CKA_PRIVATE, &yes, 1}});
+        ASSERT_EQ(found.size(), 1u);
+        EXPECT_EQ(attributeValue(library.functions(), session.handle(), found[0], CKA_VALUE),
+                  "payload");
+        std::string again = soPin;
+        EXPECT_EQ(library->C_InitToken(0, (CK_UTF8CHAR_PTR)again.data(), again.size(),
+                                       (CK_UTF8CHAR_PTR)label.data()),
+                  CKR_SESSION_EXISTS);
+    }
+    EXPECT_EQ(library->C_InitToken(0, (CK_UTF8CHAR_PTR)wrong.data(), wrong.size(),
+                                   (CK_UTF8CHAR_PTR)label.data()),
+              CKR_PIN_INCORRECT);
+    std::string again = soPin;
+    ASSERT_EQ(library->C_InitToken(0, (CK_UTF8CHAR_PTR)again.data(), again.size(),
+                                   (CK_UTF8CHAR_PTR)label.data()),
+              CKR_OK);
     const CK_TOKEN_INFO info = tokenInfo(library.functions());
     EXPECT_EQ(text(info.label, 32), padded("again", 32));
-    EXPECT_FALSE(info.flags & CKF_SO_PIN_COUNT_LOW);
+    EXPECT_FALSE(info.flags & (CKF_SO_PIN_COUNT_LOW | CKF_USER_PIN_INITIALIZED));
     ScopedSession session(library.functions(), 0);
     EXPECT_EQ(countData(session.handle()), 0u);
 }
@@ -358,34 +432,43 @@ TEST_F(TokenTest, SessionObjectsEndWithTheirSession) {
 TEST_F(TokenTest, AnotherProcessSeesChangesAndTheFileStaysValid) {
     provisionToken(library.functions());
     initialize();
-    ScopedSession session(library.functions(), 0);
-    ASSERT_EQ(countData(session.handle()), 0u);
-    ASSERT_EQ(
-        inChildProcess([] {
-            // The fork inherited the parent's library state: start it afresh from disk.
-            SoftTokenLibrary other;
-            other->C_Finalize(nullptr);
-            if (other->C_Initialize(nullptr) != CKR_OK) {
-                return 2;
-            }
-            ScopedSession child(other.functions(), 0);
-            CK_OBJECT_CLASS dataClass = CKO_DATA;
-            CK_BBOOL yes = CK_TRUE;
-            CK_ATTRIBUTE attributes[] = {{CKA_CLASS, &dataClass, sizeof dataClass},
-                                         {CKA_TOKEN, &yes, 1}};
-            CK_OBJECT_HANDLE object;
-            return other->C_CreateObject(child.handle(), attributes, 2, &object) == CKR_OK ? 0 : 3;
-        }),
-        0);
-    EXPECT_EQ(countData(session.handle()), 1u);
+    {
+        ScopedSession session(library.functions(), 0);
+        ASSERT_EQ(countData(session.handle()), 0u);
+        ASSERT_EQ(inChildProcess([] {
+                      // The fork inherited the parent's library state: start it afresh.
+                      SoftTokenLibrary other;
+                      other->C_Finalize(nullptr);
+                      if (other->C_Initialize(nullptr) != CKR_OK) {
+                          return 2;
+                      }
+                      ScopedSession child(other.functions(), 0);
+                      CK_OBJECT_CLASS dataClass = CKO_DATA;
+                      CK_BBOOL yes = CK_TRUE;
+                      CK_ATTRIBUTE attributes[] = {{CKA_CLASS, &dataClass, sizeof dataClass},
+                                                   {CKA_TOKEN, &yes, 1}};
+                      CK_OBJECT_HANDLE object;
+                      return other->C_CreateObject(child.handle(), attributes, 2, &object) == CKR_OK
+                                 ? 0
+                                 : 3;
+                  }),
+                  0);
+        EXPECT_EQ(countData(session.handle()), 1u);
+    }
     // No temporary files are left behind.
     for (const auto& entry : std::filesystem::directory_iterator(directory.path())) {
         EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
     }
-    // A damaged file is reported, not trusted.
-    std::ofstream(directory.path() / "token-0.json") << "{ broken";
+    // A damaged file is reported, not taken for a blank token that anyone may initialise.
+    const auto file = directory.path() / "token-0.json";
+    std::ofstream(file, std::ios::trunc).close();
     CK_TOKEN_INFO info;
-    EXPECT_EQ(library->C_GetTokenInfo(0, &info), CKR_FUNCTION_FAILED);
+    EXPECT_EQ(library->C_GetTokenInfo(0, &info), CKR_DEVICE_ERROR);
+    std::string label = padded("taken over", 32), soPin = kSoPin;
+    EXPECT_EQ(library->C_InitToken(0, (CK_UTF8CHAR_PTR)soPin.data(), soPin.size(),
+                                   (CK_UTF8CHAR_PTR)label.data()),
+              CKR_DEVICE_ERROR);
+    EXPECT_EQ(std::filesystem::file_size(file), 0u);
 }
 
 TEST_F(TokenTest, RandomAndUnsupportedFunctions) {
@@ -397,6 +480,10 @@ TEST_F(TokenTest, RandomAndUnsupportedFunctions) {
     EXPECT_NE(a, b);
     EXPECT_EQ(library->C_GenerateRandom(session.handle(), nullptr, 0), CKR_OK);
     EXPECT_EQ(library->C_GenerateRandom(session.handle(), nullptr, 4), CKR_ARGUMENTS_BAD);
+    // Arguments are checked before capabilities.
+    EXPECT_EQ(library->C_SeedRandom(session.handle(), nullptr, 1), CKR_ARGUMENTS_BAD);
+    EXPECT_EQ(library->C_SeedRandom(session.handle(), (CK_BYTE_PTR)a.data(), a.size()),
+              CKR_RANDOM_SEED_NOT_SUPPORTED);
     CK_MECHANISM mechanism{CKM_GOSTR3410, nullptr, 0};
     EXPECT_EQ(library->C_EncryptInit(session.handle(), &mechanism, 1), CKR_FUNCTION_NOT_SUPPORTED);
     EXPECT_EQ(library->C_DeriveKey(session.handle(), &mechanism, 1, nullptr, 0, nullptr),

@@ -1,0 +1,22 @@
+// Keys derived from PINs: scrypt (RFC 7914) with N = 2^cost, r = 8, p = 1 and a random salt.
+// The cost is a setting of the token's configuration; each wrapped key records its own.
+#pragma once
+
+#include "bytes.h"
+#include "gost_crypto.h"
+#include "secret_bytes.h"
+
+namespace softtoken {
+
+inline constexpr unsigned kMinKdfCost = 4;   // 16 KiB: for suites that log in thousands of times
+inline constexpr unsigned kMaxKdfCost = 20;  // 1 GiB
+// 128 MiB of memory per derivation, the minimum OWASP recommends for scrypt.
+inline constexpr unsigned kDefaultKdfCost = 17;
+inline constexpr std::size_t kKdfSaltSize = 16;
+
+// A 32-byte key. Throws std::invalid_argument for a cost out of range and std::runtime_error
+// when OpenSSL fails.
+SecretBytes derivePinKey(const GostCrypto& crypto, const SecretBytes& pin, const Bytes& salt,
+                         unsigned cost);
+
+}  // namespace softtoken
