@@ -107,6 +107,15 @@ TEST(Registry, ChildGroupsOfTheVendorKeyFromSystemSettings) {
         vendor.setValue("Drivers/path", "/opt/voxa");
     }
     EXPECT_EQ(registry::childGroups(key, registry::View::Native64), QStringList{"Drivers"});
+    {
+        // Groups of the organisation-wide file are not sub-keys of the application's key.
+        QSettings organisation(QSettings::NativeFormat, QSettings::SystemScope, "VOXA CORP");
+        organisation.setValue("Shared/path", "/opt/voxa");
+    }
+    EXPECT_EQ(registry::childGroups(key, registry::View::Native64), QStringList{"Drivers"});
+    EXPECT_TRUE(registry::childGroups("HKEY_LOCAL_MACHINE\\SOFTWARE\\VOXA CORP\\Other\\",
+                                      registry::View::Native64)
+                    .isEmpty());
     EXPECT_TRUE(
         registry::childGroups("HKEY_LOCAL_MACHINE\\SOFTWARE", registry::View::Native64).isEmpty());
     boost::filesystem::remove_all(folder);
