@@ -1,4 +1,7 @@
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 #include <boost/filesystem/operations.hpp>
@@ -21,6 +24,38 @@ TEST(Environment, SetListReadAndRemove) {
     EXPECT_EQ(environment::get("__platform_test").value_or(""), "значение");
     environment::unset("__platform_test");
     EXPECT_FALSE(environment::get("__platform_test"));
+    environment::set("", "x");
+    environment::set("a=b", "x");
+    EXPECT_FALSE(environment::get("a"));
+}
+
+// What a reader may hold stays valid: changes neither move the array nor free an entry.
+TEST(Environment, ChangesKeepTheArrayAndTheEntriesTheyReplace) {
+    environment::set("__platform_a", "1");
+    char** const array = environ;
+    const char* first = std::getenv("__platform_a");
+    environment::replacePrefixed("__platform_", {{"__platform_b", "2"}, {"__platform_c", "3"}});
+    environment::set("__platform_b", "two");
+    environment::unset("__platform_c");
+    EXPECT_EQ(environ, array);
+    EXPECT_STREQ(first, "1");
+    EXPECT_FALSE(environment::get("__platform_a"));
+    EXPECT_EQ(environment::get("__platform_b").value_or(""), "two");
+    EXPECT_FALSE(environment::get("__platform_c"));
+
+    // The host's own setenv replaces the array; changes from here adopt the new one.
+    ::setenv("__platform_host", "h", 1);
+    environment::set("__platform_d", "4");
+    ::unsetenv("__platform_b");
+    environment::replacePrefixed("__platform_", {{"__platform_host", "h2"}});
+    EXPECT_EQ(environment::get("__platform_host").value_or(""), "h2");
+    for (const std::string name : {"__platform_b", "__platform_d"}) {
+        EXPECT_FALSE(environment::get(name)) << name;
+    }
+    const auto names = environment::names();
+    EXPECT_EQ(std::count(names.begin(), names.end(), "__platform_host"), 1);
+    EXPECT_NE(std::find(names.begin(), names.end(), "PATH"), names.end());
+    environment::unset("__platform_host");
 }
 
 TEST(SharedLibrary, MissingFileLeavesAnEmptyHandle) {
@@ -72,6 +107,15 @@ TEST(Registry, ChildGroupsOfTheVendorKeyFromSystemSettings) {
         vendor.setValue("Drivers/path", "/opt/voxa");
     }
     EXPECT_EQ(registry::childGroups(key, registry::View::Native64), QStringList{"Drivers"});
+    {
+        // Groups of the organisation-wide file are not sub-keys of the application's key.
+        QSettings organisation(QSettings::NativeFormat, QSettings::SystemScope, "VOXA CORP");
+        organisation.setValue("Shared/path", "/opt/voxa");
+    }
+    EXPECT_EQ(registry::childGroups(key, registry::View::Native64), QStringList{"Drivers"});
+    EXPECT_TRUE(registry::childGroups("HKEY_LOCAL_MACHINE\\SOFTWARE\\VOXA CORP\\Other\\",
+                                      registry::View::Native64)
+                    .isEmpty());
     EXPECT_TRUE(
         registry::childGroups("HKEY_LOCAL_MACHINE\\SOFTWARE", registry::View::Native64).isEmpty());
     boost::filesystem::remove_all(folder);

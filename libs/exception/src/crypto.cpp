@@ -1,6 +1,7 @@
 #include "exception/crypto.h"
 
 #include "exception/last_error.h"
+#include "text_pool.h"
 
 namespace kelvo::plugin::crypto::exception {
 
@@ -97,11 +98,14 @@ CryptoException::CryptoException(int code) : Exception(std::error_code(code, cry
 
 const char* CryptoException::message() const noexcept {
     namespace last_error = kelvo::plugin::exception::last_error;
-    thread_local std::string buffer;
-    buffer = code().value() == XmlSignatureFailed && last_error::has(last_error::kString)
-                 ? last_error::read(last_error::kString)
-                 : last_error::read(last_error::kMessage);
-    return buffer.c_str();
+    try {
+        const bool attachedText =
+            code().value() == XmlSignatureFailed && last_error::has(last_error::kString);
+        return kelvo::plugin::exception::pooledText(
+            last_error::read(attachedText ? last_error::kString : last_error::kMessage));
+    } catch (...) {
+        return "";
+    }
 }
 
 const CryptoException& operator<<(const CryptoException& exception, Message_ message) {

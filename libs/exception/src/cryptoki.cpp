@@ -139,9 +139,7 @@ CryptokiException::CryptokiException(int code)
     : Exception(std::error_code(code, cryptokiCategory())) {}
 
 const char* CryptokiException::message() const noexcept {
-    thread_local std::string buffer;
-    buffer = cryptokiCategory().message(code().value());
-    return buffer.c_str();
+    return cryptokiCategory().messageText(code().value());
 }
 
 bool isCryptokiError(unsigned long rv) {

@@ -8,6 +8,7 @@
 #include <boost/exception/info.hpp>
 
 #include "exception/last_error.h"
+#include "text_pool.h"
 
 namespace kelvo::plugin::exception {
 
@@ -36,27 +37,28 @@ Exception::Exception(std::error_code code) : std::system_error(code) {
 }
 
 const char* Exception::what() const noexcept {
-    thread_local std::string buffer;
     try {
-        buffer = last_error::read(last_error::kCode) + " " +
-                 last_error::read(last_error::kCategory) + " '" +
-                 last_error::read(last_error::kMessage) + "'" + attachedTexts();
+        std::string text = last_error::read(last_error::kCode) + " " +
+                           last_error::read(last_error::kCategory) + " '" +
+                           last_error::read(last_error::kMessage) + "'" + attachedTexts();
         const char* const* file = boost::get_error_info<boost::throw_file>(*this);
         const int* line = boost::get_error_info<boost::throw_line>(*this);
         const char* const* function = boost::get_error_info<boost::throw_function>(*this);
         if (file && *file && line && *line != -1 && function && *function) {
-            buffer += "\t(" + fileName(*file) + ":" + std::to_string(*line) + ") " + *function;
+            text += "\t(" + fileName(*file) + ":" + std::to_string(*line) + ") " + *function;
         }
+        return pooledText(std::move(text));
     } catch (...) {
-        buffer.clear();
+        return "";
     }
-    return buffer.c_str();
 }
 
 const char* Exception::message() const noexcept {
-    thread_local std::string buffer;
-    buffer = last_error::read(last_error::kMessage);
-    return buffer.c_str();
+    try {
+        return pooledText(last_error::read(last_error::kMessage));
+    } catch (...) {
+        return "";
+    }
 }
 
 }  // namespace kelvo::plugin::exception

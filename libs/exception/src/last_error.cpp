@@ -1,7 +1,5 @@
 #include "exception/last_error.h"
 
-#include <boost/algorithm/string/predicate.hpp>
-
 #include "exception/application.h"
 #include "platform/environment.h"
 
@@ -9,23 +7,27 @@ namespace kelvo::plugin::exception::last_error {
 
 namespace environment = kelvo::platform::environment;
 
-void reset() {
-    for (const std::string& name : environment::names()) {
-        if (boost::starts_with(name, "__ex_")) {
-            environment::unset(name);
-        }
-    }
-    const std::error_code defaultCode(NoError, applicationCategory());
-    environment::set(kMessage, defaultCode.message());
-    environment::set(kCategory, defaultCode.category().name());
-    environment::set(kCode, std::to_string(defaultCode.value()));
+namespace {
+
+constexpr const char* kPrefix = "__ex_";
+
+void replaceRecord(const std::error_code& code, const std::string& message) {
+    environment::replacePrefixed(kPrefix, {{kMessage, message},
+                                           {kCode, std::to_string(code.value())},
+                                           {kCategory, code.category().name()}});
 }
 
+}  // namespace
+
+void reset() {
+    const std::error_code defaultCode(NoError, applicationCategory());
+    replaceRecord(defaultCode, defaultCode.message());
+}
+
+// The record is replaced in one step: the defaults that reset() would write first are
+// overwritten at once, so threads reading the environment meanwhile never see them.
 void record(const std::error_code& code, const char* baseText) {
-    reset();
-    environment::set(kMessage, baseText ? baseText : "Unknown exception");
-    environment::set(kCode, std::to_string(code.value()));
-    environment::set(kCategory, code.category().name());
+    replaceRecord(code, baseText ? baseText : "Unknown exception");
 }
 
 void attachString(const std::string& text) {

@@ -48,9 +48,7 @@ const SslCategory& sslCategory() {
 SslException::SslException(int code) : Exception(std::error_code(code, sslCategory())) {}
 
 const char* SslException::message() const noexcept {
-    thread_local std::string buffer;
-    buffer = sslCategory().message(code().value());
-    return buffer.c_str();
+    return sslCategory().messageText(code().value());
 }
 
 const SslException& operator<<(const SslException& exception, Module_ module) {

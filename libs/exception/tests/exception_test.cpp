@@ -1,6 +1,7 @@
 #include <cstdlib>
 #include <string>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "exception/application.h"
@@ -127,6 +128,14 @@ TEST_F(ExceptionTest, WhatShowsAttachedTextAndThrowLocation) {
                                  std::string("exception_test.cpp:") + std::to_string(kThrowLine) +
                                  ") caught";
     EXPECT_EQ(e.what(), expected);
+
+    // Lambdas are recorded the way the host spells them.
+    try {
+        [] { BOOST_THROW_EXCEPTION(CryptokiException(40160)); }();
+        ADD_FAILURE() << "nothing thrown";
+    } catch (const CryptokiException& lambda) {
+        EXPECT_THAT(lambda.what(), ::testing::EndsWith(") operator ()"));
+    }
 }
 
 TEST_F(ExceptionTest, FileInfoComesBeforeTheAttachedString) {

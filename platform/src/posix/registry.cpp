@@ -26,6 +26,8 @@ QStringList childGroups(const QString& key, View) {
         return {};
     }
     QSettings settings(QSettings::NativeFormat, QSettings::SystemScope, organisation, application);
+    // Only the key itself counts, not the organisation-wide file Qt falls back to.
+    settings.setFallbacksEnabled(false);
     return settings.childGroups();
 }
 

@@ -114,5 +114,30 @@ expect "30020" "$(cat "$work/err")"
 expect "deleted certificate" "$(host delete-cert "$thumbprint")"
 expect "0 certificate(s)" "$(host certificates)"
 
+# A key pair on the token, its certificate issued with the test key. Key generation leaves
+# no record beyond the documented ones, even at trace level.
+host --log-level trace keygen --key-id e2e-key --param-set 1.2.643.7.1.2.1.1.1 \
+    --subject "cn=End To End Key" --out "$work/request.b64" >/dev/null 2>"$work/log"
+expect "zolvex start" "$(cat "$work/log")"
+if grep -F "unloading with open count" "$work/log"; then fail "keygen logged an open count"; fi
+{
+    echo "-----BEGIN CERTIFICATE REQUEST-----"
+    fold -w 64 "$work/request.b64" && echo
+    echo "-----END CERTIFICATE REQUEST-----"
+} | grep -v '^$' >"$work/request.pem"
+openssl x509 -req -engine gost -in "$work/request.pem" -CAform DER -CA "$work/test.der" \
+    -CAkey "$work/test.key" -set_serial 2 -days 30 -md_gost12_256 -outform DER \
+    -out "$work/key.der" 2>/dev/null
+expect "into container e2e-key" "$(host install "$work/key.der" --container e2e-key)"
+
+# A token failure inside the signing loop names the loop's lambda as the host shows it.
+if ZOLVEX_SOFTTOKEN_FAULTS=C_SignUpdate:1:0x30 host sign "$work/data.bin" --cert e2e-key \
+    --out "$work/data.sig" 2>"$work/err"; then
+    fail "signing with a failing token"
+fi
+expect "40048 Cryptoki" "$(cat "$work/err")"
+grep -qE $'\t[(]hash[.]cpp:[0-9]+[)] operator [(][)]$' "$work/err" ||
+    fail "expected the lambda's location in: $(cat "$work/err")"
+
 expect "30017 TokensLoginFailed (Crypto)" "$(host error 30017)"
 echo "end-to-end: passed"

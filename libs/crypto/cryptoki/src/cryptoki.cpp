@@ -42,12 +42,6 @@ Cryptoki::~Cryptoki() {
         if (!allClosed) {
             BOOST_LOG_TRIVIAL(error)
                 << "cryptoki: not all sessions are already closed. All sessions must be closed";
-            for (const auto& [slot, record] : slots_) {
-                if (record.openCount != 0) {
-                    BOOST_LOG_TRIVIAL(error) << "cryptoki: unloading with open count "
-                                             << record.openCount << ", slot: " << slot;
-                }
-            }
         }
     } catch (...) {
         // Logging must not take the process down from a destructor.

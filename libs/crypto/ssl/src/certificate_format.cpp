@@ -21,10 +21,11 @@ bool startsWith(const unsigned char* data, std::size_t length, const char* prefi
 
 bool isText(const unsigned char* data, std::size_t length) {
     const std::size_t head = std::min<std::size_t>(10, length);
-    const bool base64Head =
-        head >= 4 && std::all_of(data, data + head, [](unsigned char c) {
-            return c != '\r' && c != '\n' && base64::isBase64Char(static_cast<char>(c));
-        });
+    // Line breaks count as Base64 text, as pasted certificates often start with one or wrap
+    // lines short.
+    const bool base64Head = head >= 4 && std::all_of(data, data + head, [](unsigned char c) {
+                                return base64::isBase64Char(static_cast<char>(c));
+                            });
     if (base64Head || startsWith(data, length, kPemArmour) ||
         startsWith(data, length, kX509PemArmour)) {
         return true;

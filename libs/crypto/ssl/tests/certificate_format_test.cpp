@@ -80,7 +80,7 @@ TEST(CertificateFormat, UndecodableDerIsCertificateContextFailed) {
     EXPECT_EQ(30045, codeOf<CryptoException>("========"));
 }
 
-TEST(CertificateFormat, AcceptsPemWithAnyLineEndsAndBareBase64) {
+TEST(CertificateFormat, AcceptsPemWithAnyLineEndsAndBareBase64WithAnyLineBreaks) {
     const std::string der = readFile("gost2001.der");
     const std::string crlf = readFile("gost2001.pem");
     ASSERT_NE(std::string::npos, crlf.find("\r\n"));
@@ -91,6 +91,16 @@ TEST(CertificateFormat, AcceptsPemWithAnyLineEndsAndBareBase64) {
     EXPECT_EQ(der, make(readFile("gost2001.b64"))->der());
     std::string oneLine = boost::algorithm::erase_all_copy(readFile("gost2001.b64"), "\n");
     EXPECT_EQ(der, make(oneLine)->der());
+    // Line breaks within the first ten bytes: a leading one, or lines shorter than ten.
+    EXPECT_EQ(der, make("\n" + oneLine)->der());
+    EXPECT_EQ(der, make("\r\n" + oneLine + "\r\n")->der());
+    for (const std::string lineEnd : {"\n", "\r\n"}) {
+        std::string shortLines;
+        for (std::size_t at = 0; at < oneLine.size(); at += 8) {
+            shortLines += oneLine.substr(at, 8) + lineEnd;
+        }
+        EXPECT_EQ(der, make(shortLines)->der()) << shortLines.substr(0, 20);
+    }
 }
 
 TEST(CertificateFormat, TextThatIsNotBase64AfterStrippingFailsToDecode) {

@@ -17,6 +17,8 @@ using CodeTable = std::unordered_map<int, CodeEntry>;
 class ErrorCategory : public std::error_category {
 public:
     std::string message(int code) const override;
+    // The same text, kept in the code table for as long as the category exists.
+    const char* messageText(int code) const;
     virtual const CodeTable& codeTable() const = 0;
 };
 

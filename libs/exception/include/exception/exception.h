@@ -13,7 +13,8 @@ namespace kelvo::plugin::exception {
 class Exception : public std::system_error, public boost::exception {
 public:
     ~Exception() override = default;
-    // Code, category, quoted message, attached texts and the throw location.
+    // Code, category, quoted message, attached texts and the throw location. The texts of
+    // what() and message() stay valid, on any thread, while this library is loaded.
     const char* what() const noexcept override;
     virtual const char* message() const noexcept;
 

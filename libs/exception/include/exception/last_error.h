@@ -15,7 +15,7 @@ inline constexpr const char* kFileInfo = "__ex_fileinfo";
 
 // Drops every "__ex_" variable and writes the values of code 0 of the application category.
 void reset();
-// reset(), then the given code, its category name and the base text.
+// Replaces the record with the given code, its category name and the base text.
 void record(const std::error_code& code, const char* baseText);
 void attachString(const std::string& text);
 // Value of a record variable; absent reads as empty.

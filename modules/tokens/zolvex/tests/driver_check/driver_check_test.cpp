@@ -5,6 +5,7 @@
 #include <memory>
 #include <thread>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <QAbstractButton>
 #include <QApplication>
@@ -16,6 +17,8 @@
 #include <boost/filesystem.hpp>
 #include <boost/smart_ptr/make_shared.hpp>
 
+#include "exception/exception.h"
+#include "mapped_libraries.h"
 #include "module/itoken.h"
 #include "module/module.h"
 #include "platform/program.h"
@@ -63,6 +66,9 @@ protected:
         fs::remove(kMarker);
         fs::remove(kInstaller);
         loader_.setFileName(QString::fromLocal8Bit(std::getenv("ZOLVEX_PLUGIN")));
+        // Unloading takes the module out of the process, as for a host that reloads modules
+        // (Qt's default hint keeps plug-ins loaded for good).
+        loader_.setLoadHints({});
         module_ = static_cast<plugin::module::Module*>(loader_.instance());
         ASSERT_NE(module_, nullptr) << loader_.errorString().toStdString();
         meta_->name = "zolvex";
@@ -70,6 +76,9 @@ protected:
     }
     void TearDown() override {
         delete module_;
+        // The prompt's texts may be Qt literals in the module's own memory.
+        prompts_.clear();
+        loader_.unload();
         fs::remove(kMarker);
         fs::remove(kInstaller);
         fs::remove_all(settingsDir_);
@@ -78,6 +87,20 @@ protected:
     void registerDrivers() {
         QSettings vendor(QSettings::NativeFormat, QSettings::SystemScope, "VOXA CORP", "PKCS11");
         vendor.setValue("ZOLVEXToken/path", "/opt/voxa");
+    }
+
+    // The module's token on this thread; binding it fails, as this host has no vendor library.
+    void expectTokenWithoutVendorLibrary() {
+        plugin::module::IToken* token = module_->token();
+        ASSERT_NE(token, nullptr);
+        try {
+            token->cryptoki();
+            ADD_FAILURE() << "the token was bound without a vendor library";
+        } catch (const plugin::exception::Exception& e) {
+            EXPECT_THAT(e.what(),
+                        ::testing::HasSubstr(": Zolvex libraries not found\t(zolvex.cpp:"));
+            EXPECT_THAT(e.what(), ::testing::EndsWith(") createCryptoki"));
+        }
     }
 
     void writeInstaller(const std::string& body) {
@@ -147,6 +170,16 @@ TEST_F(DriverCheck, RegisteredDriversGiveTheTokenWithoutAPrompt) {
     EXPECT_FALSE(fs::exists(kMarker));
 }
 
+TEST_F(DriverCheck, OrganisationWideSettingsAreNoDrivers) {
+    {
+        QSettings organisation(QSettings::NativeFormat, QSettings::SystemScope, "VOXA CORP");
+        organisation.setValue("ZOLVEXToken/path", "/opt/voxa");
+    }
+    ASSERT_TRUE(fs::exists(settingsDir_ / "VOXA CORP.conf"));
+    EXPECT_EQ(tokenAnswering(QMessageBox::No), nullptr);
+    EXPECT_EQ(prompts_.size(), 1u);
+}
+
 TEST_F(DriverCheck, PromptCarriesTheSpecifiedElements) {
     {
         QSettings vendor(QSettings::NativeFormat, QSettings::SystemScope, "VOXA CORP", "PKCS11");
@@ -189,4 +222,17 @@ TEST_F(DriverCheck, InstallerThatCannotStartAsksAgainNextTime) {
     EXPECT_FALSE(fs::exists(kMarker));
     EXPECT_EQ(tokenAnswering(QMessageBox::No), nullptr);
     EXPECT_EQ(prompts_.size(), 2u);
+}
+
+TEST_F(DriverCheck, UnloadedModuleLeavesTheProcessAndLoadsAgain) {
+    registerDrivers();
+    expectTokenWithoutVendorLibrary();
+    module_ = nullptr;  // unloading destroys the root object
+    ASSERT_TRUE(loader_.unload()) << loader_.errorString().toStdString();
+    EXPECT_FALSE(kelvo::test::isMapped("libzolvex.so"));
+
+    module_ = static_cast<plugin::module::Module*>(loader_.instance());
+    ASSERT_NE(module_, nullptr) << loader_.errorString().toStdString();
+    module_->init(&session_, meta_);
+    expectTokenWithoutVendorLibrary();
 }

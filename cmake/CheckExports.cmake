@@ -1,0 +1,21 @@
+# cmake -DNM=nm -DLIBRARY=lib.so -DEXPECTED="a;b" -P CheckExports.cmake
+# Fails unless the library defines exactly the expected dynamic symbols.
+execute_process(COMMAND ${NM} -D --defined-only --format=posix ${LIBRARY}
+                OUTPUT_VARIABLE listing RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${NM} failed on ${LIBRARY}")
+endif()
+string(REGEX MATCHALL "[^\n]+" lines "${listing}")
+set(defined)
+foreach(line IN LISTS lines)
+    string(REGEX REPLACE " .*" "" name "${line}")
+    list(APPEND defined ${name})
+endforeach()
+list(SORT defined)
+set(expected ${EXPECTED})
+list(SORT expected)
+if(NOT defined STREQUAL expected)
+    string(REPLACE ";" "\n  " shown "${defined}")
+    message(FATAL_ERROR "${LIBRARY} exports:\n  ${shown}\nexpected only: ${EXPECTED}")
+endif()
+message(STATUS "${LIBRARY} exports only ${EXPECTED}")
