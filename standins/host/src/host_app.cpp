@@ -49,6 +49,12 @@ const std::map<std::string, CommandInfo>& commands() {
         {"install", {installCommand, "CERT --container ID: write a certificate to the token"}},
         {"delete-cert", {deleteCertificateCommand, "[SEL]: delete a certificate"}},
         {"delete-container", {deleteContainerCommand, "ID: delete a key container"}},
+        {"shell",
+         {shellCommand,
+          "run the commands of standard input, one a line, in this one process; "
+          "\"== exit N\" after each"}},
+        {"watch",
+         {watchCommand, "[--interval MS]: print tokens as they come and go until interrupted"}},
     };
     return table;
 }
@@ -149,6 +155,28 @@ HostOptions parseHostOptions(int argc, const char* const argv[]) {
     return options;
 }
 
+int runCommand(CommandContext& context, const std::string& name, const Arguments& arguments) {
+    try {
+        if (name == "error") {
+            return errorCommand(arguments, context.out, context.err);
+        }
+        if (name == "modules") {
+            return modulesCommand(context.host, context.out);
+        }
+        const auto command = commands().find(name);
+        if (command == commands().end()) {
+            throw po::error("unknown command \"" + name + "\"");
+        }
+        return command->second.run(context, arguments);
+    } catch (const po::error& e) {
+        context.err << name << ": " << e.what() << '\n';
+        return 2;
+    } catch (const std::exception& e) {
+        context.err << "error: " << e.what() << '\n';
+        return 1;
+    }
+}
+
 bool needsModules(const HostOptions& options) {
     return options.command != "error";
 }
@@ -188,7 +216,7 @@ int runHost(const HostOptions& options, std::ostream& out, std::ostream& err) {
         }
         CommandContext context{host, *token, options.device, options.pin, options.progress,
                                out,  err};
-        return commands().at(options.command).run(context, options.arguments);
+        return runCommand(context, options.command, options.arguments);
     } catch (const po::error& e) {
         err << options.command << ": " << e.what() << '\n';
         return 2;

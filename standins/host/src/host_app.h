@@ -40,4 +40,7 @@ bool needsModules(const HostOptions& options);
 // (the module's error text is printed), 2 bad usage.
 int runHost(const HostOptions& options, std::ostream& out, std::ostream& err);
 
+// Runs one command with the loaded modules and returns its exit code as runHost does.
+int runCommand(CommandContext& context, const std::string& name, const Arguments& arguments);
+
 }  // namespace kelvo::host::app

@@ -42,14 +42,13 @@ struct FileCloser {
 
 }  // namespace
 
-boost::optional<std::string> ScriptedPins::pin(const PinRequest&) {
+boost::optional<std::string> ScriptedPins::pin(const PinRequest& request) {
     ++asked_;
-    if (pins_.empty()) {
+    const auto attempt = static_cast<std::size_t>(request.attempt);
+    if (request.attempt < 0 || attempt >= pins_.size()) {
         return boost::none;
     }
-    std::string next = std::move(pins_.front());
-    pins_.pop_front();
-    return next;
+    return pins_[attempt];
 }
 
 boost::optional<std::string> TerminalPin::pin(const PinRequest& request) {

@@ -22,8 +22,9 @@ public:
     virtual boost::optional<std::string> pin(const PinRequest& request) = 0;
 };
 
-// PINs fixed in advance (an option, the environment, a test), each handed out once, so a
-// wrong scripted PIN costs a single attempt.
+// PINs fixed in advance (an option, the environment, a test), each handed out once per PIN
+// dialog, in order: a wrong scripted PIN costs a single attempt, and a long-lived host asks
+// with them again when the token wants the PIN again.
 class ScriptedPins : public PinSource {
 public:
     ScriptedPins() = default;
