@@ -1,8 +1,10 @@
-// Every host-facing token operation, run while each PKCS#11 call it makes fails in turn.
+// Every host-facing token operation, run while each PKCS#11 call it makes fails in turn, and
+// with the token pulled out before each of those calls.
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -40,6 +42,7 @@ namespace {
 
 constexpr CK_SLOT_ID kSlot = 0;
 constexpr const char* kFaults = "ZOLVEX_SOFTTOKEN_FAULTS";
+constexpr const char* kDeadSessionAnswer = "ZOLVEX_SOFTTOKEN_DEAD_SESSION";
 constexpr const char* kHashOid = "1.2.643.7.1.1.2.2";
 
 // The six failures library start-up and slot listings let pass.
@@ -231,6 +234,10 @@ protected:
                      const std::string& context);
     // Whether the failure tells the module that the slot's session died.
     bool sessionDies(const Operation& operation, const Point& point, CK_RV rv) const;
+    // Runs the operation with the token pulled out just before the given call; dead sessions
+    // answer `answer` while it is out.
+    void pullOutCase(const Operation& operation, const Point& point, CK_RV answer,
+                     const Outcome& clean);
     void checkOutcome(const Operation& operation, const Point& point, CK_RV rv,
                       const Outcome& outcome, const Outcome& clean, const LogCapture& log,
                       const std::string& context);
@@ -571,6 +578,10 @@ int FaultSweep::sweep(const Operation& operation) {
 
     int cases = 0;
     for (const Point& point : faultPoints(calls)) {
+        for (const CK_RV answer : {CKR_DEVICE_REMOVED, CKR_SESSION_HANDLE_INVALID}) {
+            ++cases;
+            pullOutCase(operation, point, answer, clean);
+        }
         std::vector<CK_RV> values = kTolerated;
         for (const auto& [rv, message] : kRaised) {
             values.push_back(rv);
@@ -619,6 +630,54 @@ int FaultSweep::sweep(const Operation& operation) {
     }
     std::printf("fault sweep: %s: %d cases\n", operation.name.c_str(), cases);
     return cases;
+}
+
+void FaultSweep::pullOutCase(const Operation& operation, const Point& point, CK_RV answer,
+                             const Outcome& clean) {
+    const std::string context = operation.name + ": pulled out before " + point.function + " #" +
+                                std::to_string(point.occurrence) + ", dead sessions answer " +
+                                hexRv(answer);
+    SCOPED_TRACE(context);
+    LogCapture log;
+    prepareCase(operation);
+    const auto marker = directory_.path() / "removed-0";
+    bool pulled = false;
+    RecordingLibrary& library = RecordingLibrary::instance();
+    library.before(point.function, library.calls(point.function) + point.occurrence, [&] {
+        pulled = true;
+        std::ofstream{marker};
+    });
+    ::setenv(kDeadSessionAnswer, hexRv(answer).c_str(), 1);
+    const Outcome outcome = outcomeOf([&] { return operation.run(*this); });
+    ::unsetenv(kDeadSessionAnswer);
+    std::filesystem::remove(marker);
+    EXPECT_TRUE(pulled) << context;
+
+    // An error that says the token went, or a result made before that mattered; never an
+    // empty or missing one standing in for it.
+    const Handling handling = handlingOf(operation, point);
+    const bool allowed =
+        outcome == clean || outcome == thrown("Cryptoki", exception::CkrTokenNotPresent) ||
+        outcome == thrown("Cryptoki", exception::toErrorCode(answer)) ||
+        outcome == thrown("Crypto", crypto::exception::TokensLoginFailed) ||
+        (operation.name == "devices" && outcome == expected(operation.absent)) ||
+        // The key engine refuses a key pair on a dead session, or fails to sign the request.
+        (throughEngine(handling) &&
+         (outcome.value.rfind(operation.refused, 0) == 0 || outcome.value.rfind("Ssl ", 0) == 0));
+    EXPECT_TRUE(allowed) << context << ": " << outcome;
+
+    // Back in its slot, the token has nothing open from before, and the same module object
+    // does the operation again.
+    releaseKept(operation);
+    expectClean(context + ", put back");
+    restoreToken();
+    if (operation.prepare) {
+        operation.prepare(*this);
+    }
+    EXPECT_EQ(outcomeOf([&] { return operation.run(*this); }), clean) << context << ", next run";
+    releaseKept(operation);
+    expectClean(context + ", after the next run");
+    dropToken();
 }
 
 // Summaries of the results that the cases compare.
