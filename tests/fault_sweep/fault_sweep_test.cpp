@@ -142,17 +142,6 @@ struct Site {
     Handling handling;
 };
 
-class HostUi : public host::IUiService {
-public:
-    AuthCallback authCallback() override { return {}; }
-    void showMessage(const std::wstring&) override {}
-    bool confirm(const std::wstring&) override { return true; }
-    bool authenticateKey(const boost::shared_ptr<crypto::IPrivateKey>& key,
-                         const std::string&) override {
-        return key->authenticate(softtoken::kUserPin);
-    }
-};
-
 // The token object of the module, bound through the recording list.
 class SweepToken : public TestToken {
 public:
@@ -243,7 +232,7 @@ protected:
                       const std::string& context);
 
     std::string snapshot_;
-    HostUi hostUi_;
+    UserPinHost hostUi_;
 };
 
 std::string tokenFile(const softtoken::TemporaryTokenDirectory& directory) {

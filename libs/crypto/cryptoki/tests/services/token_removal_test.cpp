@@ -20,25 +20,12 @@
 
 using namespace kelvo;
 using namespace kelvo::plugin;
+using kelvo::test::codeOf;
 
 namespace {
 
 constexpr const char* kHashOid = "1.2.643.7.1.1.2.2";
 const std::size_t kDataSize = cryptoki::Hash::kChunkSize + 1000;
-
-// The host: answers every PIN dialog with the user PIN and counts them.
-class Host : public host::IUiService {
-public:
-    AuthCallback authCallback() override { return {}; }
-    void showMessage(const std::wstring&) override {}
-    bool confirm(const std::wstring&) override { return true; }
-    bool authenticateKey(const boost::shared_ptr<crypto::IPrivateKey>& key,
-                         const std::string&) override {
-        ++asked;
-        return key->authenticate(softtoken::kUserPin);
-    }
-    int asked = 0;
-};
 
 // Data that runs `pull` once the module has read `after` bytes of it, over all its passes.
 class PullingData : public std::streambuf {
@@ -74,15 +61,6 @@ private:
     std::size_t after_;
     std::function<void()> pull_;
 };
-
-int codeOf(const std::function<void()>& operation) {
-    try {
-        operation();
-    } catch (const exception::Exception& e) {
-        return e.code().value();
-    }
-    return 0;
-}
 
 // The answer of a dead session while its token is out, and whether the module caches.
 class TokenRemoval : public test::TokenServicesTest,
@@ -148,7 +126,7 @@ protected:
         EXPECT_FALSE(library->isLoggedIn(kSlot));
     }
 
-    Host host_;
+    test::UserPinHost host_;
     softtoken::GostVerifier openssl_;
     std::string publicValue_;
 };
