@@ -48,17 +48,6 @@ struct Holdings {
     long sessions = 0;
 };
 
-long residentKib() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::stol(line.substr(6));
-        }
-    }
-    return -1;
-}
-
 Holdings holdings(BenchToken& token) {
     CK_TOKEN_INFO info{};
     token.cryptoki()->getTokenInfo(kSlot, &info);
