@@ -1,8 +1,12 @@
 #include "presence.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <algorithm>
+
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <string>
 
@@ -13,6 +17,11 @@ namespace softtoken {
 namespace {
 
 const char* const kDeadSessionVariable = "ZOLVEX_SOFTTOKEN_DEAD_SESSION";
+constexpr std::int64_t kTick = 2'000'000'000;  // nanoseconds
+
+std::int64_t nanoseconds(const timespec& time) {
+    return std::int64_t{time.tv_sec} * 1'000'000'000 + time.tv_nsec;
+}
 
 // A whole unsigned number, decimal or 0x-hex.
 std::optional<unsigned long> number(const std::string& text) {
@@ -34,26 +43,43 @@ CK_RV deadSessionAnswer() {
 }  // namespace
 
 Presence::Presence(std::filesystem::path directory, std::vector<CK_SLOT_ID> readers)
-    : directory_(std::move(directory)), readers_(std::move(readers)), tokens_(placement()) {}
+    : directory_(std::move(directory)),
+      folder_(::open(directory_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
+      readers_(std::move(readers)) {
+    changeTimes(readAt_);
+    tokens_ = placement();
+}
+
+void Presence::changeTimes(std::vector<std::int64_t>& times) const {
+    struct stat status {};
+    times.clear();
+    times.push_back(::fstat(folder_.get(), &status) == 0 ? nanoseconds(status.st_mtim) : -1);
+    for (const CK_SLOT_ID token : moved_) {
+        const auto path = directory_ / ("moved-" + std::to_string(token));
+        times.push_back(::stat(path.c_str(), &status) == 0 ? nanoseconds(status.st_mtim) : -1);
+    }
+}
 
 bool Presence::marked(const std::string& name, CK_SLOT_ID token) const {
     std::error_code ignored;
     return std::filesystem::exists(directory_ / (name + "-" + std::to_string(token)), ignored);
 }
 
-std::optional<CK_SLOT_ID> Presence::movedTo(CK_SLOT_ID token) const {
+std::optional<CK_SLOT_ID> Presence::movedTo(CK_SLOT_ID token) {
     std::ifstream file(directory_ / ("moved-" + std::to_string(token)));
-    std::string text;
-    if (!(file >> text)) {
+    if (!file) {
         return std::nullopt;
     }
-    const auto reader = number(text);
+    moved_.push_back(token);
+    std::string text;
+    const auto reader = (file >> text) ? number(text) : std::nullopt;
     const bool known =
         reader && std::find(readers_.begin(), readers_.end(), *reader) != readers_.end();
     return known ? reader : std::nullopt;
 }
 
-std::map<CK_SLOT_ID, CK_SLOT_ID> Presence::placement() const {
+std::map<CK_SLOT_ID, CK_SLOT_ID> Presence::placement() {
+    moved_.clear();
     std::map<CK_SLOT_ID, CK_SLOT_ID> tokens;
     std::vector<CK_SLOT_ID> atHome;
     // Moved tokens first: one put into a reader takes it from the token configured there.
@@ -75,6 +101,16 @@ std::map<CK_SLOT_ID, CK_SLOT_ID> Presence::placement() const {
 }
 
 std::vector<Presence::Change> Presence::update() {
+    // Taken before reading, so that a marker made meanwhile is read at the next call. A change
+    // time this recent may hide a later change in the same tick of a coarse clock.
+    changeTimes(looked_);
+    timespec clock{};
+    ::clock_gettime(CLOCK_REALTIME, &clock);
+    const bool recent = looked_.front() < 0 || looked_.front() > nanoseconds(clock) - kTick;
+    if (!recent && looked_ == readAt_) {
+        return {};
+    }
+    readAt_.swap(looked_);
     const auto now = placement();
     std::vector<Change> changes;
     for (const CK_SLOT_ID reader : readers_) {

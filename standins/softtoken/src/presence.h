@@ -11,6 +11,7 @@
 // once it holds a token again.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <map>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "pkcs11_gost.h"
+#include "unique_fd.h"
 
 namespace softtoken {
 
@@ -55,13 +57,20 @@ private:
         CK_RV answer;
     };
 
-    // Reader to token, for the readers that hold one.
-    std::map<CK_SLOT_ID, CK_SLOT_ID> placement() const;
+    // Reader to token, for the readers that hold one; notes the moved markers it read.
+    std::map<CK_SLOT_ID, CK_SLOT_ID> placement();
     bool marked(const std::string& name, CK_SLOT_ID token) const;
-    std::optional<CK_SLOT_ID> movedTo(CK_SLOT_ID token) const;
+    std::optional<CK_SLOT_ID> movedTo(CK_SLOT_ID token);
+    // When the folder (a marker made or removed) and the moved markers (a reader written)
+    // last changed, in nanoseconds: the markers are read again only when this does.
+    void changeTimes(std::vector<std::int64_t>& times) const;
 
     std::filesystem::path directory_;
+    UniqueFd folder_;  // kept open: a look at it costs one fstat per call
     std::vector<CK_SLOT_ID> readers_;
+    std::vector<CK_SLOT_ID> moved_;  // tokens with a moved marker at the last reading
+    std::vector<std::int64_t> readAt_;
+    std::vector<std::int64_t> looked_;  // the last look's, kept to spare an allocation a call
     std::map<CK_SLOT_ID, CK_SLOT_ID> tokens_;
     std::map<CK_SESSION_HANDLE, DeadSession> dead_;  // until their reader holds a token again
     std::deque<CK_SLOT_ID> events_;
