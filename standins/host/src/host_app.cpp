@@ -155,7 +155,7 @@ HostOptions parseHostOptions(int argc, const char* const argv[]) {
     return options;
 }
 
-int runCommand(CommandContext& context, const std::string& name, const Arguments& arguments) {
+int dispatchCommand(CommandContext& context, const std::string& name, const Arguments& arguments) {
     try {
         if (name == "error") {
             return errorCommand(arguments, context.out, context.err);
@@ -216,7 +216,7 @@ int runHost(const HostOptions& options, std::ostream& out, std::ostream& err) {
         }
         CommandContext context{host, *token, options.device, options.pin, options.progress,
                                out,  err};
-        return runCommand(context, options.command, options.arguments);
+        return dispatchCommand(context, options.command, options.arguments);
     } catch (const po::error& e) {
         err << options.command << ": " << e.what() << '\n';
         return 2;

@@ -41,6 +41,6 @@ bool needsModules(const HostOptions& options);
 int runHost(const HostOptions& options, std::ostream& out, std::ostream& err);
 
 // Runs one command with the loaded modules and returns its exit code as runHost does.
-int runCommand(CommandContext& context, const std::string& name, const Arguments& arguments);
+int dispatchCommand(CommandContext& context, const std::string& name, const Arguments& arguments);
 
 }  // namespace kelvo::host::app

@@ -35,7 +35,7 @@ boost::optional<int> runLine(CommandContext& context, const std::string& line) {
                     << '\n';
         return 2;
     }
-    return runCommand(context, name, Arguments(words.begin() + 1, words.end()));
+    return dispatchCommand(context, name, Arguments(words.begin() + 1, words.end()));
 }
 
 }  // namespace
