@@ -260,15 +260,28 @@ void storeCertificate(cryptoki::ICryptoki& library, const std::string& der, cons
           "C_CreateObject");
 }
 
-long peakResidentKib() {
+namespace {
+
+// A size in KiB from /proc/self/status, -1 when it is not there.
+long statusKib(const std::string& field) {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::stol(line.substr(6));
+        if (line.rfind(field, 0) == 0) {
+            return std::stol(line.substr(field.size()));
         }
     }
     return -1;
+}
+
+}  // namespace
+
+long peakResidentKib() {
+    return statusKib("VmHWM:");
+}
+
+long residentKib() {
+    return statusKib("VmRSS:");
 }
 
 }  // namespace kelvo::bench

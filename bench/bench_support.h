@@ -149,5 +149,7 @@ void storeCertificate(plugin::cryptoki::ICryptoki& library, const std::string& d
 
 // Peak resident set of this process so far, in KiB (VmHWM).
 long peakResidentKib();
+// Resident set of this process now, in KiB (VmRSS).
+long residentKib();
 
 }  // namespace kelvo::bench

@@ -1,9 +1,12 @@
 // Benchmarks of the token services on the software token: hashing and hash-and-sign of a
 // 1 GiB stream against OpenSSL's Streebog and pkcs11-tool, peak memory while hashing,
-// certificate listing, and key generation with a request per parameter-set family.
+// certificate listing, key generation with a request per parameter-set family, and a soak
+// of many rounds with the token pulled out and put back.
 //
-//     kelvo_bench [--summary=FILE] [benchmark flags]   (KELVO_BENCH_BYTES sets the size)
+//     kelvo_bench [--summary=FILE] [benchmark flags]   (KELVO_BENCH_BYTES sets the size,
+//                                                       KELVO_SOAK_ROUNDS the soak's rounds)
 //     kelvo_bench --rss-probe BYTES                    (child: prints idle and peak KiB)
+//     kelvo_bench --soak ROUNDS                        (child: prints what it held)
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -31,6 +34,7 @@
 #include "cryptoki/provider.h"
 #include "cryptoki/published.h"
 #include "cryptoki/scoped_session.h"
+#include "soak.h"
 
 namespace {
 
@@ -45,6 +49,11 @@ constexpr int kCertificates = 100;
 std::uint64_t streamBytes() {
     const char* text = std::getenv("KELVO_BENCH_BYTES");
     return text ? std::stoull(text) : (std::uint64_t{1} << 30);
+}
+
+long soakRounds() {
+    const char* text = std::getenv("KELVO_SOAK_ROUNDS");
+    return text ? std::stol(text) : 20000;
 }
 
 fs::path executableDirectory() {
@@ -293,6 +302,32 @@ void PeakMemory_Hash(benchmark::State& state) {
     }
 }
 
+// Resident memory, descriptors and token sessions of a child host over many rounds of
+// listing, hashing and signing, the token pulled out and put back every 100th round.
+void Soak_PullOutAndPutBack(benchmark::State& state) {
+    Setup::instance();  // the signer and its certificate on the token
+    const std::string command = "'" + fs::read_symlink("/proc/self/exe").string() + "' --soak " +
+                                std::to_string(soakRounds());
+    const char* const names[] = {"rounds",    "removals", "start_KiB",      "end_KiB",
+                                 "start_fds", "end_fds",  "start_sessions", "end_sessions"};
+    for (auto _ : state) {
+        long figures[std::size(names)] = {};
+        std::unique_ptr<FILE, decltype(&pclose)> child(popen(command.c_str(), "r"), pclose);
+        int read = 0;
+        while (child && read < static_cast<int>(std::size(names)) &&
+               std::fscanf(child.get(), "%ld", &figures[read]) == 1) {
+            ++read;
+        }
+        if (read != static_cast<int>(std::size(names))) {
+            state.SkipWithError("the soak gave no figures");
+            break;
+        }
+        for (std::size_t i = 0; i < std::size(names); ++i) {
+            state.counters[names[i]] = static_cast<double>(figures[i]);
+        }
+    }
+}
+
 void Certificates_First(benchmark::State& state) {
     auto& setup = Setup::instance();
     std::size_t count = 0;
@@ -386,6 +421,12 @@ void registerBenchmarks() {
     benchmark::RegisterBenchmark("Certificates_First", Certificates_First)->Unit(kUnit);
     benchmark::RegisterBenchmark("Certificates_Cached", Certificates_Cached)
         ->Unit(benchmark::kMicrosecond);
+    // Before key generation, whose private keys stay on the token: the software token reads
+    // its whole file at every call, so a larger token slows every round.
+    benchmark::RegisterBenchmark("Soak_PullOutAndPutBack", Soak_PullOutAndPutBack)
+        ->Iterations(1)
+        ->Unit(benchmark::kSecond)
+        ->UseRealTime();
     benchmark::RegisterBenchmark("KeyAndRequest", KeyAndRequest)
         ->DenseRange(0, std::size(kFamilies) - 1)
         ->Unit(kUnit);
@@ -460,6 +501,32 @@ std::string fixed(double value, int digits) {
     return out.str();
 }
 
+// What the soak's child held after a tenth of its rounds and at the end: flat is the goal.
+std::string soakSummary(const Collector::Figures& soak) {
+    const auto figure = [&soak](const std::string& name) { return soak.counters.at(name); };
+    const double rounds = figure("rounds");
+    std::ostringstream out;
+    out << "\n### Soak: " << fixed(rounds, 0)
+        << " rounds of listing, hashing and signing in one host, the token pulled out and put "
+           "back "
+        << fixed(figure("removals"), 0) << " times (" << fixed(soak.seconds, 0) << " s)\n\n"
+        << "| what | after " << fixed(rounds / 10, 0) << " rounds | at the end | growth | goal "
+        << "|\n|---|---|---|---|---|\n";
+    const double memory = (figure("end_KiB") - figure("start_KiB")) / 1024;
+    out << "| resident memory | " << fixed(figure("start_KiB") / 1024, 1) << " MiB | "
+        << fixed(figure("end_KiB") / 1024, 1) << " MiB | " << fixed(memory, 2) << " MiB | < 1 MiB"
+        << (memory < 1 ? " (goal met)" : " (goal missed)") << " |\n";
+    for (const auto& [what, name] : {std::pair<const char*, const char*>{"open descriptors", "fds"},
+                                     {"sessions on the token", "sessions"}}) {
+        const double start = figure(std::string("start_") + name);
+        const double end = figure(std::string("end_") + name);
+        out << "| " << what << " | " << fixed(start, 0) << " | " << fixed(end, 0) << " | "
+            << fixed(end - start, 0) << " | 0" << (end == start ? " (goal met)" : " (goal missed)")
+            << " |\n";
+    }
+    return out.str();
+}
+
 // The ratios the goals are stated in, as Markdown.
 std::string summary(const Collector& collector, std::uint64_t bytes) {
     std::ostringstream out;
@@ -507,6 +574,9 @@ std::string summary(const Collector& collector, std::uint64_t bytes) {
             << fixed(growth / 1024, 2) << " MiB | < 4 MiB"
             << (growth < 4096 ? " (goal met)" : " (goal missed)") << " |\n";
     }
+    if (const auto soak = collector.find("Soak_PullOutAndPutBack")) {
+        out << soakSummary(*soak);
+    }
     out << "\n### Certificates, keys and login\n\n| what | time per call |\n|---|---|\n";
     for (const auto& [name, figures] : collector.runs()) {
         if (name.rfind("Certificates_", 0) == 0 || name.rfind("KeyAndRequest", 0) == 0 ||
@@ -538,6 +608,9 @@ int main(int argc, char** argv) {
     try {
         if (argc == 3 && std::string(argv[1]) == "--rss-probe") {
             return rssProbe(std::stoull(argv[2]));
+        }
+        if (argc == 3 && std::string(argv[1]) == "--soak") {
+            return soakProbe(std::stol(argv[2]), std::cout);
         }
         std::string summaryPath;
         int kept = 1;

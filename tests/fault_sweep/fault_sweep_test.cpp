@@ -1,8 +1,10 @@
-// Every host-facing token operation, run while each PKCS#11 call it makes fails in turn.
+// Every host-facing token operation, run while each PKCS#11 call it makes fails in turn, and
+// with the token pulled out before each of those calls.
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -40,18 +42,32 @@ namespace {
 
 constexpr CK_SLOT_ID kSlot = 0;
 constexpr const char* kFaults = "ZOLVEX_SOFTTOKEN_FAULTS";
+constexpr const char* kDeadSessionAnswer = "ZOLVEX_SOFTTOKEN_DEAD_SESSION";
 constexpr const char* kHashOid = "1.2.643.7.1.1.2.2";
 
-// The six failures every caller lets pass.
+// The six failures library start-up and slot listings let pass.
 const std::vector<CK_RV> kTolerated{0x3, 0x5, 0x6, 0xB3, 0xE0, 0x191};
 // Failures that raise, with the messages of their codes.
 const std::map<CK_RV, std::string> kRaised{{0xA0, "Неверный PIN-код"},
                                            {0x32, "Устройство отключено"},
+                                           {0xB0, "Сеанс закрыт"},
                                            {0x150, "Слишком маленький буфер"},
                                            {0x80000005, "unknown error"}};
+// Answers saying the session or its token is gone: they raise on a session, tolerated or not,
+// and the slot's record starts over.
+const std::vector<CK_RV> kDeadSession{0xB3, 0xB0, 0x32, 0xE0};
 
 bool isTolerated(CK_RV rv) {
     return std::find(kTolerated.begin(), kTolerated.end(), rv) != kTolerated.end();
+}
+
+bool isDeadSession(CK_RV rv) {
+    return std::find(kDeadSession.begin(), kDeadSession.end(), rv) != kDeadSession.end();
+}
+
+// Start-up and slot listing name no slot: the whole tolerated set passes there.
+bool isStartUpOrListing(const std::string& function) {
+    return function == "C_Initialize" || function == "C_GetSlotList";
 }
 
 std::string hexRv(CK_RV rv) {
@@ -70,6 +86,7 @@ struct Outcome {
     bool operator==(const Outcome& other) const {
         return threw == other.threw && value == other.value;
     }
+    bool operator!=(const Outcome& other) const { return !(*this == other); }
 };
 
 std::ostream& operator<<(std::ostream& out, const Outcome& outcome) {
@@ -104,9 +121,18 @@ enum class Handling {
     Absent,         // a quiet read: the object is skipped, so nothing is found
     CleanOrAbsent,  // a quiet read whose loss the search may make up for
     Listing,        // devices: logged, no devices
+    Output,         // a digest or signature: every failure raises with its code
+    Recheck,        // the cache check: a library dropped there is created anew for the read
     Refused,        // a key engine call: the engine refuses the key pair on any failure
+    EngineIgnored,  // a key engine read it can do without
     RequestFails,   // the engine cannot sign the request: the request builder raises
 };
+
+// The key engine talks to the token directly; the module's binding never sees its answers.
+bool throughEngine(Handling handling) {
+    return handling == Handling::Refused || handling == Handling::EngineIgnored ||
+           handling == Handling::RequestFails;
+}
 
 // Calls first..last (1-based, within the operation) of a function; 0..0 for every call.
 struct Site {
@@ -114,17 +140,6 @@ struct Site {
     int first;
     int last;
     Handling handling;
-};
-
-class HostUi : public host::IUiService {
-public:
-    AuthCallback authCallback() override { return {}; }
-    void showMessage(const std::wstring&) override {}
-    bool confirm(const std::wstring&) override { return true; }
-    bool authenticateKey(const boost::shared_ptr<crypto::IPrivateKey>& key,
-                         const std::string&) override {
-        return key->authenticate(softtoken::kUserPin);
-    }
 };
 
 // The token object of the module, bound through the recording list.
@@ -201,15 +216,23 @@ protected:
     void expectClean(const std::string& context);
     Handling handlingOf(const Operation& operation, const Point& point) const;
     static Outcome expected(const std::string& text);
-    void expectHeld(const std::string& context);
-    void expectAfter(const Operation& operation, const Point& point, const Outcome& outcome,
-                     const Outcome& clean, bool replaced, const std::string& context);
+    // `forgotten`: sessions the library still has after calling them dead.
+    void expectHeld(const std::string& context, CK_ULONG forgotten = 0);
+    void expectAfter(const Operation& operation, const Point& point, CK_RV rv,
+                     const Outcome& outcome, const Outcome& clean, bool replaced,
+                     const std::string& context);
+    // Whether the failure tells the module that the slot's session died.
+    bool sessionDies(const Operation& operation, const Point& point, CK_RV rv) const;
+    // Runs the operation with the token pulled out just before the given call; dead sessions
+    // answer `answer` while it is out.
+    void pullOutCase(const Operation& operation, const Point& point, CK_RV answer,
+                     const Outcome& clean);
     void checkOutcome(const Operation& operation, const Point& point, CK_RV rv,
                       const Outcome& outcome, const Outcome& clean, const LogCapture& log,
                       const std::string& context);
 
     std::string snapshot_;
-    HostUi hostUi_;
+    UserPinHost hostUi_;
 };
 
 std::string tokenFile(const softtoken::TemporaryTokenDirectory& directory) {
@@ -346,7 +369,16 @@ Handling FaultSweep::handlingOf(const Operation& operation, const Point& point) 
     if (point.function == "C_CloseSession" || point.function == "C_Logout") {
         return Handling::Ignored;
     }
+    if (point.function == "C_DigestFinal" || point.function == "C_SignFinal") {
+        return Handling::Output;
+    }
     return Handling::Raise;
+}
+
+bool FaultSweep::sessionDies(const Operation& operation, const Point& point, CK_RV rv) const {
+    const Handling handling = handlingOf(operation, point);
+    return isDeadSession(rv) && !isStartUpOrListing(point.function) &&
+           handling != Handling::Listing && !throughEngine(handling);
 }
 
 Outcome FaultSweep::expected(const std::string& text) {
@@ -362,6 +394,7 @@ void FaultSweep::checkOutcome(const Operation& operation, const Point& point, CK
                               const std::string& context) {
     const Outcome absent = expected(operation.absent);
     const Outcome loginFailed = thrown("Crypto", crypto::exception::TokensLoginFailed);
+    const Outcome raised = thrown("Cryptoki", exception::toErrorCode(rv));
     // Handlings that do not depend on the error rule: the answer is taken as success or
     // failure as a whole, or not looked at.
     switch (handlingOf(operation, point)) {
@@ -369,6 +402,7 @@ void FaultSweep::checkOutcome(const Operation& operation, const Point& point, CK
             EXPECT_EQ(outcome, loginFailed) << context;
             return;
         case Handling::Ignored:
+        case Handling::EngineIgnored:
             EXPECT_EQ(outcome, clean) << context;
             return;
         case Handling::Refused:
@@ -377,8 +411,20 @@ void FaultSweep::checkOutcome(const Operation& operation, const Point& point, CK
         case Handling::RequestFails:
             EXPECT_EQ(outcome.value.rfind("Ssl ", 0), 0u) << context << ": " << outcome;
             return;
+        case Handling::Output:
+            // Never an empty or half-made digest or signature as a result.
+            EXPECT_EQ(outcome, raised) << context;
+            return;
+        case Handling::Recheck:
+            EXPECT_EQ(outcome, isTolerated(rv) ? clean : raised) << context;
+            return;
         default:
             break;
+    }
+    if (sessionDies(operation, point, rv)) {
+        // Also where a quiet read would skip the object: the session is gone, not the value.
+        EXPECT_EQ(outcome, raised) << context;
+        return;
     }
     if (isTolerated(rv)) {
         if (point.function == "C_Initialize") {
@@ -390,13 +436,9 @@ void FaultSweep::checkOutcome(const Operation& operation, const Point& point, CK
                 EXPECT_EQ(outcome, absent) << context;
             }
         }
-        // Whatever follows, a tolerated value is never raised itself.
-        if (outcome.cryptoki) {
-            const int code = std::stoi(outcome.value.substr(outcome.value.find(' ') + 1));
-            for (const CK_RV tolerated : kTolerated) {
-                EXPECT_NE(code, exception::toErrorCode(tolerated)) << context;
-            }
-        }
+        // Whatever follows, a tolerated value is never raised itself. What follows may be a
+        // session that was never opened, which raises on its first use.
+        EXPECT_NE(outcome, raised) << context;
         if (operation.name == "devices") {
             EXPECT_TRUE(outcome == clean || outcome == absent) << context << ": " << outcome;
         }
@@ -421,23 +463,24 @@ void FaultSweep::checkOutcome(const Operation& operation, const Point& point, CK
             break;
         }
         default: {
-            EXPECT_EQ(outcome, thrown("Cryptoki", exception::toErrorCode(rv))) << context;
+            EXPECT_EQ(outcome, raised) << context;
             EXPECT_EQ(outcome.message, kRaised.at(rv)) << context;
             break;
         }
     }
 }
 
-void FaultSweep::expectHeld(const std::string& context) {
-    EXPECT_EQ(freshTokenInfo().ulSessionCount, 1u) << context;
+void FaultSweep::expectHeld(const std::string& context, CK_ULONG forgotten) {
+    EXPECT_EQ(freshTokenInfo().ulSessionCount, 1u + forgotten) << context;
     const auto library = binding();
     ASSERT_TRUE(library) << context;
     EXPECT_TRUE(library->isLoggedIn(kSlot)) << context;
     EXPECT_EQ(sessionState(library->sessionHandle(kSlot)), CKS_RW_USER_FUNCTIONS) << context;
 }
 
-void FaultSweep::expectAfter(const Operation& operation, const Point& point, const Outcome& outcome,
-                             const Outcome& clean, bool replaced, const std::string& context) {
+void FaultSweep::expectAfter(const Operation& operation, const Point& point, CK_RV rv,
+                             const Outcome& outcome, const Outcome& clean, bool replaced,
+                             const std::string& context) {
     const auto library = binding();
     if (replaced) {
         // The dropped binding finalized the library when it went: every session ended.
@@ -446,15 +489,17 @@ void FaultSweep::expectAfter(const Operation& operation, const Point& point, con
     }
     const bool succeeded = outcome == clean;
     const bool keyHolds = operation.keeps == Keeps::Key && succeeded;
+    const bool died = sessionDies(operation, point, rv);
     if (point.function == "C_CloseSession" && !keyHolds) {
-        // A session that did not close stays with the slot's record for the next opening.
+        // A session that did not close stays with the slot's record for the next opening;
+        // one the library calls dead is forgotten (the injected answer left it open there).
         EXPECT_EQ(freshTokenInfo().ulSessionCount, 1u) << context;
         ASSERT_TRUE(library) << context;
-        EXPECT_NE(library->sessionHandle(kSlot), 0u) << context;
+        EXPECT_EQ(library->sessionHandle(kSlot) == 0u, died) << context;
         EXPECT_FALSE(library->isLoggedIn(kSlot)) << context;
         return;
     }
-    if (point.function == "C_Logout") {
+    if (point.function == "C_Logout" && !died) {
         // A logout that failed is not counted down; the session closed all the same.
         EXPECT_EQ(freshTokenInfo().ulSessionCount, 0u) << context;
         ASSERT_TRUE(library) << context;
@@ -463,12 +508,18 @@ void FaultSweep::expectAfter(const Operation& operation, const Point& point, con
     }
     switch (operation.keeps) {
         case Keeps::HeldLogin:
-            expectHeld(context);
+            // A login held around the operation dies with the session.
+            if (died) {
+                expectClean(context);
+            } else {
+                expectHeld(context);
+            }
             break;
         case Keeps::Key:
         case Keeps::Slot:
             if (succeeded) {
-                expectHeld(context);
+                // A close answered as dead: the injected answer left that session open.
+                expectHeld(context, point.function == "C_CloseSession" && died ? 1 : 0);
             }
             break;
         case Keeps::Failed:
@@ -516,6 +567,10 @@ int FaultSweep::sweep(const Operation& operation) {
 
     int cases = 0;
     for (const Point& point : faultPoints(calls)) {
+        for (const CK_RV answer : {CKR_DEVICE_REMOVED, CKR_SESSION_HANDLE_INVALID}) {
+            ++cases;
+            pullOutCase(operation, point, answer, clean);
+        }
         std::vector<CK_RV> values = kTolerated;
         for (const auto& [rv, message] : kRaised) {
             values.push_back(rv);
@@ -540,9 +595,10 @@ int FaultSweep::sweep(const Operation& operation) {
 
             // What may stay by the rules, then nothing once the holder lets it go.
             const bool replaced = token().created != bindings || !binding();
-            expectAfter(operation, point, outcome, clean, replaced, context);
+            expectAfter(operation, point, rv, outcome, clean, replaced, context);
             releaseKept(operation);
-            const bool stale = point.function == "C_CloseSession" || point.function == "C_Logout";
+            const bool stale = point.function == "C_CloseSession" ||
+                               (point.function == "C_Logout" && !sessionDies(operation, point, rv));
             if (!stale || replaced) {
                 expectClean(context + ", released");
             }
@@ -563,6 +619,54 @@ int FaultSweep::sweep(const Operation& operation) {
     }
     std::printf("fault sweep: %s: %d cases\n", operation.name.c_str(), cases);
     return cases;
+}
+
+void FaultSweep::pullOutCase(const Operation& operation, const Point& point, CK_RV answer,
+                             const Outcome& clean) {
+    const std::string context = operation.name + ": pulled out before " + point.function + " #" +
+                                std::to_string(point.occurrence) + ", dead sessions answer " +
+                                hexRv(answer);
+    SCOPED_TRACE(context);
+    LogCapture log;
+    prepareCase(operation);
+    const auto marker = directory_.path() / "removed-0";
+    bool pulled = false;
+    RecordingLibrary& library = RecordingLibrary::instance();
+    library.before(point.function, library.calls(point.function) + point.occurrence, [&] {
+        pulled = true;
+        std::ofstream{marker};
+    });
+    ::setenv(kDeadSessionAnswer, hexRv(answer).c_str(), 1);
+    const Outcome outcome = outcomeOf([&] { return operation.run(*this); });
+    ::unsetenv(kDeadSessionAnswer);
+    std::filesystem::remove(marker);
+    EXPECT_TRUE(pulled) << context;
+
+    // An error that says the token went, or a result made before that mattered; never an
+    // empty or missing one standing in for it.
+    const Handling handling = handlingOf(operation, point);
+    const bool allowed =
+        outcome == clean || outcome == thrown("Cryptoki", exception::CkrTokenNotPresent) ||
+        outcome == thrown("Cryptoki", exception::toErrorCode(answer)) ||
+        outcome == thrown("Crypto", crypto::exception::TokensLoginFailed) ||
+        (operation.name == "devices" && outcome == expected(operation.absent)) ||
+        // The key engine refuses a key pair on a dead session, or fails to sign the request.
+        (throughEngine(handling) &&
+         (outcome.value.rfind(operation.refused, 0) == 0 || outcome.value.rfind("Ssl ", 0) == 0));
+    EXPECT_TRUE(allowed) << context << ": " << outcome;
+
+    // Back in its slot, the token has nothing open from before, and the same module object
+    // does the operation again.
+    releaseKept(operation);
+    expectClean(context + ", put back");
+    restoreToken();
+    if (operation.prepare) {
+        operation.prepare(*this);
+    }
+    EXPECT_EQ(outcomeOf([&] { return operation.run(*this); }), clean) << context << ", next run";
+    releaseKept(operation);
+    expectClean(context + ", after the next run");
+    dropToken();
 }
 
 // Summaries of the results that the cases compare.
@@ -599,6 +703,9 @@ void findSigner(FaultSweep& sweep) {
     }
 }
 
+// Hashing without a library: no empty digest as a result.
+const std::string kNoLibrary = "Crypto " + std::to_string(crypto::exception::DeviceNotFound);
+
 // Reads whose failure only skips the object.
 const std::vector<Site> kQuietReads{{"C_GetAttributeValue", 0, 0, Handling::CleanOrAbsent}};
 
@@ -607,7 +714,7 @@ const std::vector<Site> kQuietReads{{"C_GetAttributeValue", 0, 0, Handling::Clea
 std::vector<Site> engineSites(int firstRead) {
     return {{"C_GetSessionInfo", 0, 0, Handling::Refused},
             {"C_GetAttributeValue", firstRead, firstRead + 5, Handling::Refused},
-            {"C_GetAttributeValue", firstRead + 6, firstRead + 9, Handling::Ignored}};
+            {"C_GetAttributeValue", firstRead + 6, firstRead + 9, Handling::EngineIgnored}};
 }
 
 }  // namespace
@@ -626,10 +733,15 @@ TEST_F(FaultSweep, Listings) {
                         s.token().setCache(false, false);  // forget the fixture's listing
                         return countOf("devices", s.token().devices());
                     }});
+    // The listing first checks that the cached device is still in its slot.
     cases += sweep(
-        {"certificates", Keeps::Nothing, "certificates:0", "", {}, nullptr, [](FaultSweep& s) {
-             return countOf("certificates", s.token().certificates(s.device_));
-         }});
+        {"certificates",
+         Keeps::Nothing,
+         "certificates:0",
+         "",
+         {{"C_Initialize", 1, 1, Handling::Recheck}, {"C_GetTokenInfo", 1, 1, Handling::Ignored}},
+         nullptr,
+         [](FaultSweep& s) { return countOf("certificates", s.token().certificates(s.device_)); }});
     cases +=
         sweep({"containers", Keeps::Nothing, "containers:0", "", {}, nullptr, [](FaultSweep& s) {
                    return countOf("containers", s.token().containers(s.device_));
@@ -700,10 +812,9 @@ TEST_F(FaultSweep, HashingAndRandom) {
         sweep({"randomBytes", Keeps::Nothing, "random:0", "", {}, nullptr, [](FaultSweep& s) {
                    return "random:" + std::to_string(s.token().randomBytes(s.device_, 32).size());
                }});
-    cases +=
-        sweep({"hash", Keeps::Nothing, "digest:,signature:0", "", {}, nullptr, [](FaultSweep& s) {
-                   return digestOf(s, nullptr);
-               }});
+    cases += sweep({"hash", Keeps::Nothing, kNoLibrary, "", {}, nullptr, [](FaultSweep& s) {
+                        return digestOf(s, nullptr);
+                    }});
     std::printf("fault sweep: %d cases\n", cases);
 }
 
@@ -712,7 +823,7 @@ TEST_F(FaultSweep, Signing) {
     // The key was authenticated before: the slot is logged in.
     cases += sweep({"sign with a logged-in key",
                     Keeps::HeldLogin,
-                    "digest:,signature:0",
+                    kNoLibrary,
                     "",
                     {},
                     [](FaultSweep& s) {
@@ -722,7 +833,7 @@ TEST_F(FaultSweep, Signing) {
                     [](FaultSweep& s) { return digestOf(s, s.onToken_); }});
     // The host authenticates the signer's key when asked; a refused key is a failed login.
     cases +=
-        sweep({"sign through the host", Keeps::Key, "digest:,signature:0",
+        sweep({"sign through the host", Keeps::Key, kNoLibrary,
                "Crypto " + std::to_string(crypto::exception::TokensLoginFailed), engineSites(5),
                findSigner, [](FaultSweep& s) { return digestOf(s, s.onToken_); }});
     std::printf("fault sweep: %d cases\n", cases);

@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <stdexcept>
+#include <utility>
 
 namespace kelvo::test {
 
@@ -146,8 +147,19 @@ void RecordingLibrary::watch(const std::string& function, unsigned long call) {
     watched_.reset();
 }
 
+void RecordingLibrary::before(const std::string& function, unsigned long call,
+                              std::function<void()> action) {
+    actionFunction_ = function;
+    actionCall_ = call;
+    action_ = std::move(action);
+}
+
 unsigned long RecordingLibrary::enter(const char* function) {
-    return ++counts_[function];
+    const unsigned long call = ++counts_[function];
+    if (action_ && call == actionCall_ && actionFunction_ == function) {
+        std::exchange(action_, nullptr)();
+    }
+    return call;
 }
 
 void RecordingLibrary::leave(const char* function, unsigned long call, CK_RV rv) {

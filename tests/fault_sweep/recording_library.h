@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -39,6 +40,8 @@ public:
 
     // Remembers what the given call (process-wide number) of `function` answers.
     void watch(const std::string& function, unsigned long call);
+    // Runs `action` once, just before the given call of `function` reaches the library.
+    void before(const std::string& function, unsigned long call, std::function<void()> action);
     std::optional<CK_RV> watched() const { return watched_; }
 
     // Called by the thunks: counts at entry, records at exit.
@@ -58,6 +61,9 @@ private:
     std::string watchedFunction_;
     unsigned long watchedCall_ = 0;
     std::optional<CK_RV> watched_;
+    std::string actionFunction_;
+    unsigned long actionCall_ = 0;
+    std::function<void()> action_;
 };
 
 // The vendor binding as the module creates it, but talking through the recording list

@@ -18,6 +18,9 @@ int keygenCommand(CommandContext& context, const Arguments& arguments);
 int installCommand(CommandContext& context, const Arguments& arguments);
 int deleteCertificateCommand(CommandContext& context, const Arguments& arguments);
 int deleteContainerCommand(CommandContext& context, const Arguments& arguments);
+// A long-lived host: commands from standard input, and token insertions and removals.
+int shellCommand(CommandContext& context, const Arguments& arguments);
+int watchCommand(CommandContext& context, const Arguments& arguments);
 
 // Commands without a token.
 int modulesCommand(const HostSession& host, std::ostream& out);

@@ -52,6 +52,12 @@ const std::map<std::string, CommandInfo>& commands() {
         {"install", {installCommand, "CERT --container ID: write a certificate to the token"}},
         {"delete-cert", {deleteCertificateCommand, "[SEL]: delete a certificate"}},
         {"delete-container", {deleteContainerCommand, "ID: delete a key container"}},
+        {"shell",
+         {shellCommand,
+          "run the commands of standard input, one a line, in this one process; "
+          "\"== exit N\" after each"}},
+        {"watch",
+         {watchCommand, "[--interval MS]: print tokens as they come and go until interrupted"}},
     };
     return table;
 }
@@ -220,6 +226,28 @@ int reportFailure(const std::string& command, std::ostream& err) {
     return 1;
 }
 
+}  // namespace
+
+int dispatchCommand(CommandContext& context, const std::string& name, const Arguments& arguments) {
+    try {
+        if (name == "error") {
+            return errorCommand(arguments, context.out, context.err);
+        }
+        if (name == "modules") {
+            return modulesCommand(context.host, context.out);
+        }
+        const auto command = commands().find(name);
+        if (command == commands().end()) {
+            throw po::error("unknown command \"" + name + "\"");
+        }
+        return command->second.run(context, arguments);
+    } catch (...) {
+        return reportFailure(name, context.err);
+    }
+}
+
+namespace {
+
 int runCommand(const HostOptions& options, HostSession& host, IUiService& ui, std::ostream& out,
                std::ostream& err) {
     const QString folder = options.modules.empty() ? QCoreApplication::applicationDirPath()
@@ -236,7 +264,7 @@ int runCommand(const HostOptions& options, HostSession& host, IUiService& ui, st
         return 1;
     }
     CommandContext context{host, *token, options.device, ui, options.progress, out, err};
-    return commands().at(options.command).run(context, options.arguments);
+    return dispatchCommand(context, options.command, options.arguments);
 }
 
 }  // namespace

@@ -47,4 +47,7 @@ bool needsModules(const HostOptions& options);
 int runHost(const HostOptions& options, boost::optional<SecretString> environmentPin,
             std::ostream& out, std::ostream& err);
 
+// Runs one command with the loaded modules and returns its exit code as runHost does.
+int dispatchCommand(CommandContext& context, const std::string& name, const Arguments& arguments);
+
 }  // namespace kelvo::host::app

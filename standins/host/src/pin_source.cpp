@@ -68,14 +68,13 @@ ScriptedPins::ScriptedPins(std::initializer_list<const char*> pins) {
     }
 }
 
-boost::optional<SecretString> ScriptedPins::pin(const PinRequest&) {
+boost::optional<SecretString> ScriptedPins::pin(const PinRequest& request) {
     ++asked_;
-    if (pins_.empty()) {
+    const auto attempt = static_cast<std::size_t>(request.attempt);
+    if (request.attempt < 0 || attempt >= pins_.size()) {
         return boost::none;
     }
-    SecretString next = std::move(pins_.front());
-    pins_.pop_front();
-    return next;
+    return SecretString(pins_[attempt].str().c_str());
 }
 
 std::string ScriptedPins::giveUpNotice() const {

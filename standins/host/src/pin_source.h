@@ -27,8 +27,9 @@ public:
     virtual std::string giveUpNotice() const { return "PIN entry cancelled."; }
 };
 
-// PINs fixed in advance (a file, the environment, a test), each handed out once, so a wrong
-// scripted PIN costs a single attempt.
+// PINs fixed in advance (a file, the environment, a test), each handed out once per PIN
+// dialog, in order: a wrong scripted PIN costs a single attempt, and a long-lived host asks
+// with them again when the token wants the PIN again.
 class ScriptedPins : public PinSource {
 public:
     ScriptedPins() = default;

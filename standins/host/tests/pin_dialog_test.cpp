@@ -91,6 +91,11 @@ TEST(PinDialog, AsksAgainAfterAWrongPin) {
     EXPECT_EQ(pins.asked(), 2);
     EXPECT_EQ(handle.calls, 2);
     EXPECT_NE(notices.str().find("Wrong PIN for ZOLVEXToken GOST • S/N 1234"), std::string::npos);
+
+    // A later dialog (the token was pulled out and wants its PIN again) starts over.
+    FakeHandle again("0000", 10);
+    EXPECT_TRUE(dialog.authenticate(again, ""));
+    EXPECT_EQ(again.calls, 1);
 }
 
 TEST(PinDialog, TellsTheTokensRemainingTriesAndStopsWhenItLocks) {

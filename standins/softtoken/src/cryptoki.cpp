@@ -73,25 +73,49 @@ Cryptoki::Cryptoki() {
     Config config = loadConfig(directory);
     faultRules_ = config.faults;
     crypto_ = std::make_unique<GostCrypto>();
+    std::vector<CK_SLOT_ID> readers;
     for (auto& slotConfig : config.slots) {
+        readers.push_back(slotConfig.id);
         slots_.push_back(
             std::make_unique<Slot>(slots_.size(), std::move(slotConfig), directory, *crypto_));
     }
+    presence_ = std::make_unique<Presence>(directory, std::move(readers));
 }
 
 Cryptoki::~Cryptoki() = default;
 
-Slot& Cryptoki::slot(CK_SLOT_ID id) {
+Slot& Cryptoki::tokenSlot(CK_SLOT_ID token) {
     const auto it = std::find_if(slots_.begin(), slots_.end(),
-                                 [id](const auto& slot) { return slot->id() == id; });
+                                 [token](const auto& slot) { return slot->id() == token; });
     require(it != slots_.end(), CKR_SLOT_ID_INVALID);
     return **it;
 }
 
+Slot& Cryptoki::slot(CK_SLOT_ID reader) {
+    return tokenSlot(presence_->tokenIn(reader));
+}
+
 Session& Cryptoki::session(CK_SESSION_HANDLE handle) {
     const auto it = sessions_.find(handle);
-    require(it != sessions_.end(), CKR_SESSION_HANDLE_INVALID);
+    require(it != sessions_.end(), presence_->closedSession(handle));
     return it->second;
+}
+
+void Cryptoki::followPresence() {
+    for (const auto& change : presence_->update()) {
+        for (auto it = sessions_.begin(); it != sessions_.end();) {
+            if (it->second.slot != change.reader) {
+                ++it;
+                continue;
+            }
+            // The token that left takes the session's objects and its login with it.
+            if (change.previous) {
+                tokenSlot(*change.previous).sessionClosed(it->first, it->second.readWrite());
+            }
+            presence_->sessionDied(it->first, change.reader);
+            it = sessions_.erase(it);
+        }
+    }
 }
 
 CK_RV Cryptoki::getInfo(CK_INFO_PTR info) {
@@ -104,26 +128,32 @@ CK_RV Cryptoki::getInfo(CK_INFO_PTR info) {
     return CKR_OK;
 }
 
-CK_RV Cryptoki::getSlotList(CK_BBOOL, CK_SLOT_ID_PTR list, CK_ULONG_PTR count) {
+CK_RV Cryptoki::getSlotList(CK_BBOOL tokenPresent, CK_SLOT_ID_PTR list, CK_ULONG_PTR count) {
     require(count != nullptr, CKR_ARGUMENTS_BAD);
-    // Every slot always holds its token.
-    if (list != nullptr) {
-        if (*count < slots_.size()) {
-            *count = slots_.size();
-            return CKR_BUFFER_TOO_SMALL;
-        }
-        for (std::size_t i = 0; i < slots_.size(); ++i) {
-            list[i] = slots_[i]->id();
+    std::vector<CK_SLOT_ID> listed;
+    for (const CK_SLOT_ID reader : presence_->readers()) {
+        if (!tokenPresent || presence_->holdsToken(reader)) {
+            listed.push_back(reader);
         }
     }
-    *count = slots_.size();
+    if (list != nullptr) {
+        if (*count < listed.size()) {
+            *count = listed.size();
+            return CKR_BUFFER_TOO_SMALL;
+        }
+        std::copy(listed.begin(), listed.end(), list);
+    }
+    *count = listed.size();
     return CKR_OK;
 }
 
 CK_RV Cryptoki::getSlotInfo(CK_SLOT_ID id, CK_SLOT_INFO_PTR info) {
-    Slot& target = slot(id);
+    Slot& reader = tokenSlot(id);  // the reader's own description, whatever it holds
     require(info != nullptr, CKR_ARGUMENTS_BAD);
-    target.slotInfo(*info);
+    reader.slotInfo(*info);
+    if (!presence_->holdsToken(id)) {
+        info->flags &= ~CK_FLAGS{CKF_TOKEN_PRESENT};
+    }
     return CKR_OK;
 }
 
@@ -136,9 +166,12 @@ CK_RV Cryptoki::getTokenInfo(CK_SLOT_ID id, CK_TOKEN_INFO_PTR info) {
 
 CK_RV Cryptoki::waitForSlotEvent(CK_FLAGS, CK_SLOT_ID_PTR slotId) {
     require(slotId != nullptr, CKR_ARGUMENTS_BAD);
-    // Tokens are never inserted or removed; even a blocking wait returns at once rather
-    // than hang its caller.
-    return CKR_NO_EVENT;
+    const auto reader = presence_->nextEvent();
+    if (!reader) {
+        return CKR_NO_EVENT;
+    }
+    *slotId = *reader;
+    return CKR_OK;
 }
 
 CK_RV Cryptoki::getMechanismList(CK_SLOT_ID id, CK_MECHANISM_TYPE_PTR list, CK_ULONG_PTR count) {
@@ -216,7 +249,7 @@ void Cryptoki::closeSessionEntry(std::map<CK_SESSION_HANDLE, Session>::iterator 
 
 CK_RV Cryptoki::closeSession(CK_SESSION_HANDLE handle) {
     const auto it = sessions_.find(handle);
-    require(it != sessions_.end(), CKR_SESSION_HANDLE_INVALID);
+    require(it != sessions_.end(), presence_->closedSession(handle));
     closeSessionEntry(it);
     return CKR_OK;
 }

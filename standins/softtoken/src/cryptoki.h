@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gost_crypto.h"
+#include "presence.h"
 #include "session.h"
 #include "slot.h"
 
@@ -22,6 +23,9 @@ public:
     ~Cryptoki();
 
     const std::string& faultRules() const { return faultRules_; }
+    // Catches up with tokens pulled out or put back since the last call: the sessions of a
+    // reader whose token changed die with it.
+    void followPresence();
 
     CK_RV getInfo(CK_INFO_PTR info);
     CK_RV getSlotList(CK_BBOOL tokenPresent, CK_SLOT_ID_PTR list, CK_ULONG_PTR count);
@@ -83,7 +87,9 @@ public:
     CK_RV generateRandom(CK_SESSION_HANDLE session, CK_BYTE_PTR out, CK_ULONG length);
 
 private:
-    Slot& slot(CK_SLOT_ID id);
+    // The token in the reader: CKR_SLOT_ID_INVALID or CKR_TOKEN_NOT_PRESENT otherwise.
+    Slot& slot(CK_SLOT_ID reader);
+    Slot& tokenSlot(CK_SLOT_ID token);
     Session& session(CK_SESSION_HANDLE handle);
     Slot& slotOf(const Session& session) { return slot(session.slot); }
     void closeSessionEntry(std::map<CK_SESSION_HANDLE, Session>::iterator entry);
@@ -98,6 +104,7 @@ private:
     std::vector<std::unique_ptr<Slot>> slots_;
     std::map<CK_SESSION_HANDLE, Session> sessions_;
     CK_SESSION_HANDLE nextSession_ = 1;
+    std::unique_ptr<Presence> presence_;
 };
 
 }  // namespace softtoken

@@ -1,5 +1,8 @@
 // The exported PKCS#11 entry points and the function list.
 
+#include <chrono>
+#include <thread>
+
 #include "module.h"
 
 #define SOFTTOKEN_EXPORT __attribute__((visibility("default")))
@@ -359,7 +362,16 @@ SOFTTOKEN_EXPORT CK_RV C_CancelFunction(CK_SESSION_HANDLE) {
 }
 
 SOFTTOKEN_EXPORT CK_RV C_WaitForSlotEvent(CK_FLAGS flags, CK_SLOT_ID_PTR slot, CK_VOID_PTR) {
-    return run("C_WaitForSlotEvent", [&](Cryptoki& c) { return c.waitForSlotEvent(flags, slot); });
+    // A blocking wait looks again now and then without holding the library's lock, so that
+    // other calls go on; C_Finalize ends it with CKR_CRYPTOKI_NOT_INITIALIZED.
+    for (;;) {
+        const CK_RV rv =
+            run("C_WaitForSlotEvent", [&](Cryptoki& c) { return c.waitForSlotEvent(flags, slot); });
+        if (rv != CKR_NO_EVENT || (flags & CKF_DONT_BLOCK) != 0) {
+            return rv;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
 }
 
 SOFTTOKEN_EXPORT CK_RV C_GetFunctionList(CK_FUNCTION_LIST_PTR_PTR list) {

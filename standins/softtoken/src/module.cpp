@@ -109,7 +109,10 @@ CK_RV Module::call(const char* function, const std::function<CK_RV(Cryptoki&)>& 
     if (!cryptoki_) {
         return CKR_CRYPTOKI_NOT_INITIALIZED;
     }
-    return guarded(function, [&] { return body(*cryptoki_); });
+    return guarded(function, [&] {
+        cryptoki_->followPresence();
+        return body(*cryptoki_);
+    });
 }
 
 }  // namespace softtoken

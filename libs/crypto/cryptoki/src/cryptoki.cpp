@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include <boost/log/trivial.hpp>
+
+#include "dead_session.h"
 
 namespace kelvo::plugin::cryptoki {
 
@@ -23,6 +26,11 @@ CK_RV readList(std::vector<Entry>& out, Read read) {
         out.assign(buffer.begin(), buffer.begin() + std::min<CK_ULONG>(count, buffer.size()));
     }
     return CKR_OK;
+}
+
+// A record with nothing in it has nothing to lose when its token goes.
+bool inUse(const SlotSession& state) {
+    return state.session != 0 || state.openCount != 0 || state.loginCount != 0 || state.locked;
 }
 
 }  // namespace
@@ -56,6 +64,53 @@ SlotSession& Cryptoki::record(CK_SLOT_ID slot) {
     return slots_.try_emplace(slot, slot).first->second;
 }
 
+template <class Call>
+CK_RV Cryptoki::onSession(CK_SLOT_ID slot, Call call) {
+    if (!isPresent(slot)) {
+        return CKR_TOKEN_NOT_PRESENT;
+    }
+    return track(slot, call(sessionHandle(slot)));
+}
+
+template <class Call>
+CK_RV Cryptoki::onSlot(CK_SLOT_ID slot, Call call) {
+    if (!isPresent(slot)) {
+        return CKR_TOKEN_NOT_PRESENT;
+    }
+    return track(slot, call());
+}
+
+CK_RV Cryptoki::track(CK_SLOT_ID slot, CK_RV rv) {
+    SlotSession& state = record(slot);
+    if (isDeadSession(rv) && inUse(state)) {
+        reset(state);
+    }
+    return rv;
+}
+
+void Cryptoki::reset(SlotSession& state) {
+    BOOST_LOG_TRIVIAL(warning) << "cryptoki: session gone, slot record reset, slot: " << state.slot;
+    // Some libraries keep a dead session's resources until it is closed; its answer does not
+    // matter any more.
+    if (const CK_SESSION_HANDLE dead = std::exchange(state.session, 0)) {
+        C_CloseSession(dead);
+    }
+    state.locked = false;
+    state.loginCount = 0;
+    state.openCount = 0;
+    ++state.resets;
+}
+
+void Cryptoki::notePresent(const std::vector<CK_SLOT_ID>& present) {
+    std::set<CK_SLOT_ID> now(present.begin(), present.end());
+    for (auto& [slot, state] : slots_) {
+        if (inUse(state) && !now.count(slot)) {
+            reset(state);
+        }
+    }
+    present_ = std::move(now);
+}
+
 CK_RV Cryptoki::waitForSlotEvent(CK_FLAGS flags, CK_SLOT_ID* slot, void* reserved) {
     return C_WaitForSlotEvent(flags, slot, reserved);
 }
@@ -73,125 +128,170 @@ CK_RV Cryptoki::getSlotList(CK_BBOOL tokenPresent, CK_SLOT_ID* slots, CK_ULONG* 
 }
 
 CK_RV Cryptoki::getMechanismList(CK_SLOT_ID slot, CK_MECHANISM_TYPE* mechanisms, CK_ULONG* count) {
-    return C_GetMechanismList(slot, mechanisms, count);
+    return onSlot(slot, [&] { return C_GetMechanismList(slot, mechanisms, count); });
 }
 
 CK_RV Cryptoki::getTokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO* info) {
-    return C_GetTokenInfo(slot, info);
+    return onSlot(slot, [&] { return C_GetTokenInfo(slot, info); });
 }
 
 CK_RV Cryptoki::findObjectsInit(CK_SLOT_ID slot, CK_ATTRIBUTE* attributes, CK_ULONG count) {
-    return C_FindObjectsInit(sessionHandle(slot), attributes, count);
+    return onSession(slot, [&](CK_SESSION_HANDLE session) {
+        return C_FindObjectsInit(session, attributes, count);
+    });
 }
 
 CK_RV Cryptoki::findObjects(CK_SLOT_ID slot, CK_OBJECT_HANDLE* objects, CK_ULONG maxCount,
                             CK_ULONG* count) {
-    return C_FindObjects(sessionHandle(slot), objects, maxCount, count);
+    return onSession(slot, [&](CK_SESSION_HANDLE session) {
+        return C_FindObjects(session, objects, maxCount, count);
+    });
 }
 
 CK_RV Cryptoki::findObjectsFinal(CK_SLOT_ID slot) {
-    return C_FindObjectsFinal(sessionHandle(slot));
+    return onSession(slot, [&](CK_SESSION_HANDLE session) { return C_FindObjectsFinal(session); });
 }
 
 CK_RV Cryptoki::createObject(CK_SLOT_ID slot, CK_ATTRIBUTE* attributes, CK_ULONG count,
                              CK_OBJECT_HANDLE* object) {
-    return C_CreateObject(sessionHandle(slot), attributes, count, object);
+    return onSession(slot, [&](CK_SESSION_HANDLE session) {
+        return C_CreateObject(session, attributes, count, object);
+    });
 }
 
 CK_RV Cryptoki::destroyObject(CK_SLOT_ID slot, CK_OBJECT_HANDLE object) {
-    return C_DestroyObject(sessionHandle(slot), object);
+    return onSession(slot,
+                     [&](CK_SESSION_HANDLE session) { return C_DestroyObject(session, object); });
 }
 
 CK_RV Cryptoki::setAttributeValue(CK_SLOT_ID slot, CK_OBJECT_HANDLE object,
                                   CK_ATTRIBUTE* attributes, CK_ULONG count) {
-    return C_SetAttributeValue(sessionHandle(slot), object, attributes, count);
+    return onSession(slot, [&](CK_SESSION_HANDLE session) {
+        return C_SetAttributeValue(session, object, attributes, count);
+    });
 }
 
 CK_RV Cryptoki::getAttributeValue(CK_SLOT_ID slot, CK_OBJECT_HANDLE object,
                                   CK_ATTRIBUTE* attributes, CK_ULONG count) {
-    return C_GetAttributeValue(sessionHandle(slot), object, attributes, count);
+    return onSession(slot, [&](CK_SESSION_HANDLE session) {
+        return C_GetAttributeValue(session, object, attributes, count);
+    });
 }
 
 CK_RV Cryptoki::digestInit(CK_SLOT_ID slot, CK_MECHANISM* mechanism) {
-    return C_DigestInit(sessionHandle(slot), mechanism);
+    return onSession(slot,
+                     [&](CK_SESSION_HANDLE session) { return C_DigestInit(session, mechanism); });
 }
 
 CK_RV Cryptoki::digest(CK_SLOT_ID slot, CK_BYTE* data, CK_ULONG length, CK_BYTE* digest,
                        CK_ULONG* digestLength) {
-    return C_Digest(sessionHandle(slot), data, length, digest, digestLength);
+    return onSession(slot, [&](CK_SESSION_HANDLE session) {
+        return C_Digest(session, data, length, digest, digestLength);
+    });
 }
 
 CK_RV Cryptoki::digestUpdate(CK_SLOT_ID slot, CK_BYTE* part, CK_ULONG length) {
-    return C_DigestUpdate(sessionHandle(slot), part, length);
+    return onSession(
+        slot, [&](CK_SESSION_HANDLE session) { return C_DigestUpdate(session, part, length); });
 }
 
 CK_RV Cryptoki::digestFinal(CK_SLOT_ID slot, CK_BYTE* digest, CK_ULONG* digestLength) {
-    return C_DigestFinal(sessionHandle(slot), digest, digestLength);
+    return onSession(slot, [&](CK_SESSION_HANDLE session) {
+        return C_DigestFinal(session, digest, digestLength);
+    });
 }
 
 CK_RV Cryptoki::generateKeyPair(CK_SLOT_ID slot, CK_MECHANISM* mechanism,
                                 CK_ATTRIBUTE* publicTemplate, CK_ULONG publicCount,
                                 CK_ATTRIBUTE* privateTemplate, CK_ULONG privateCount,
                                 CK_OBJECT_HANDLE* publicKey, CK_OBJECT_HANDLE* privateKey) {
-    return C_GenerateKeyPair(sessionHandle(slot), mechanism, publicTemplate, publicCount,
-                             privateTemplate, privateCount, publicKey, privateKey);
+    return onSession(slot, [&](CK_SESSION_HANDLE session) {
+        return C_GenerateKeyPair(session, mechanism, publicTemplate, publicCount, privateTemplate,
+                                 privateCount, publicKey, privateKey);
+    });
 }
 
 CK_RV Cryptoki::signInit(CK_SLOT_ID slot, CK_MECHANISM* mechanism, CK_OBJECT_HANDLE key) {
-    return C_SignInit(sessionHandle(slot), mechanism, key);
+    return onSession(
+        slot, [&](CK_SESSION_HANDLE session) { return C_SignInit(session, mechanism, key); });
 }
 
 CK_RV Cryptoki::sign(CK_SLOT_ID slot, CK_BYTE* data, CK_ULONG length, CK_BYTE* signature,
                      CK_ULONG* signatureLength) {
-    return C_Sign(sessionHandle(slot), data, length, signature, signatureLength);
+    return onSession(slot, [&](CK_SESSION_HANDLE session) {
+        return C_Sign(session, data, length, signature, signatureLength);
+    });
 }
 
 CK_RV Cryptoki::signUpdate(CK_SLOT_ID slot, CK_BYTE* part, CK_ULONG length) {
-    return C_SignUpdate(sessionHandle(slot), part, length);
+    return onSession(
+        slot, [&](CK_SESSION_HANDLE session) { return C_SignUpdate(session, part, length); });
 }
 
 CK_RV Cryptoki::signFinal(CK_SLOT_ID slot, CK_BYTE* signature, CK_ULONG* signatureLength) {
-    return C_SignFinal(sessionHandle(slot), signature, signatureLength);
+    return onSession(slot, [&](CK_SESSION_HANDLE session) {
+        return C_SignFinal(session, signature, signatureLength);
+    });
 }
 
 CK_RV Cryptoki::deriveKey(CK_SLOT_ID slot, CK_MECHANISM* mechanism, CK_OBJECT_HANDLE baseKey,
                           CK_ATTRIBUTE* attributes, CK_ULONG count, CK_OBJECT_HANDLE* key) {
-    return C_DeriveKey(sessionHandle(slot), mechanism, baseKey, attributes, count, key);
+    return onSession(slot, [&](CK_SESSION_HANDLE session) {
+        return C_DeriveKey(session, mechanism, baseKey, attributes, count, key);
+    });
 }
 
 CK_RV Cryptoki::unwrapKey(CK_SLOT_ID slot, CK_MECHANISM* mechanism, CK_OBJECT_HANDLE unwrappingKey,
                           CK_BYTE* wrappedKey, CK_ULONG wrappedLength, CK_ATTRIBUTE* attributes,
                           CK_ULONG count, CK_OBJECT_HANDLE* key) {
-    return C_UnwrapKey(sessionHandle(slot), mechanism, unwrappingKey, wrappedKey, wrappedLength,
-                       attributes, count, key);
+    return onSession(slot, [&](CK_SESSION_HANDLE session) {
+        return C_UnwrapKey(session, mechanism, unwrappingKey, wrappedKey, wrappedLength, attributes,
+                           count, key);
+    });
 }
 
 CK_RV Cryptoki::decryptInit(CK_SLOT_ID slot, CK_MECHANISM* mechanism, CK_OBJECT_HANDLE key) {
-    return C_DecryptInit(sessionHandle(slot), mechanism, key);
+    return onSession(
+        slot, [&](CK_SESSION_HANDLE session) { return C_DecryptInit(session, mechanism, key); });
 }
 
 CK_RV Cryptoki::decrypt(CK_SLOT_ID slot, CK_BYTE* encrypted, CK_ULONG encryptedLength,
                         CK_BYTE* data, CK_ULONG* dataLength) {
-    return C_Decrypt(sessionHandle(slot), encrypted, encryptedLength, data, dataLength);
+    return onSession(slot, [&](CK_SESSION_HANDLE session) {
+        return C_Decrypt(session, encrypted, encryptedLength, data, dataLength);
+    });
 }
 
 CK_RV Cryptoki::decryptUpdate(CK_SLOT_ID slot, CK_BYTE* encryptedPart, CK_ULONG encryptedLength,
                               CK_BYTE* part, CK_ULONG* partLength) {
-    return C_DecryptUpdate(sessionHandle(slot), encryptedPart, encryptedLength, part, partLength);
+    return onSession(slot, [&](CK_SESSION_HANDLE session) {
+        return C_DecryptUpdate(session, encryptedPart, encryptedLength, part, partLength);
+    });
 }
 
 CK_RV Cryptoki::decryptFinal(CK_SLOT_ID slot, CK_BYTE* lastPart, CK_ULONG* lastPartLength) {
-    return C_DecryptFinal(sessionHandle(slot), lastPart, lastPartLength);
+    return onSession(slot, [&](CK_SESSION_HANDLE session) {
+        return C_DecryptFinal(session, lastPart, lastPartLength);
+    });
 }
 
 CK_RV Cryptoki::generateRandom(CK_SLOT_ID slot, CK_BYTE* data, CK_ULONG length) {
-    return C_GenerateRandom(sessionHandle(slot), data, length);
+    return onSession(
+        slot, [&](CK_SESSION_HANDLE session) { return C_GenerateRandom(session, data, length); });
 }
 
 CK_RV Cryptoki::slotList(bool tokenPresent, std::vector<CK_SLOT_ID>& slots) {
-    return readList(slots, [&](CK_SLOT_ID* buffer, CK_ULONG* count) {
+    std::vector<CK_SLOT_ID> listed;
+    const CK_RV rv = readList(listed, [&](CK_SLOT_ID* buffer, CK_ULONG* count) {
         return getSlotList(tokenPresent ? CK_TRUE : CK_FALSE, buffer, count);
     });
+    if (rv == CKR_OK && tokenPresent) {
+        notePresent(listed);
+    }
+    if (!listed.empty()) {
+        slots = std::move(listed);
+    }
+    return rv;
 }
 
 CK_RV Cryptoki::mechanismList(CK_SLOT_ID slot, std::vector<CK_MECHANISM_TYPE>& mechanisms) {
@@ -208,7 +308,9 @@ CK_RV Cryptoki::openSession(CK_SLOT_ID slot, CK_FLAGS flags, void* application, 
     SlotSession& state = record(slot);
     ++state.openCount;
     if (state.session == 0) {
-        return C_OpenSession(state.slot, flags, application, notify, &state.session);
+        return onSlot(slot, [&] {
+            return C_OpenSession(state.slot, flags, application, notify, &state.session);
+        });
     }
     BOOST_LOG_TRIVIAL(warning) << "cryptoki: session already opened, action ignored, slot: "
                                << slot;
@@ -225,12 +327,19 @@ CK_RV Cryptoki::closeSession(CK_SLOT_ID slot) {
     CK_RV rv = CKR_OK;
     if (state.session != 0 && state.openCount == 1) {
         rv = C_CloseSession(state.session);
-        if (rv == CKR_OK) {
+        if (rv == CKR_OK || isDeadSession(rv)) {
             state.session = 0;
+        }
+        if (rv == CKR_OK) {
             state.locked = false;
+        } else {
+            track(slot, rv);
         }
     }
-    --state.openCount;
+    // A reset voids the requests made before it; their closes must not count below zero.
+    if (state.openCount > 0) {
+        --state.openCount;
+    }
     return rv;
 }
 
@@ -265,7 +374,8 @@ CK_RV Cryptoki::login(CK_SLOT_ID slot, CK_USER_TYPE userType, CK_UTF8CHAR* pin,
                       CK_ULONG pinLength) {
     SlotSession& state = record(slot);
     if (state.loginCount == 0 || state.session == 0) {
-        const CK_RV rv = C_Login(state.session, userType, pin, pinLength);
+        const CK_RV rv =
+            onSlot(slot, [&] { return C_Login(state.session, userType, pin, pinLength); });
         if (rv == CKR_OK) {
             ++state.loginCount;
         }
@@ -283,7 +393,7 @@ CK_RV Cryptoki::logout(CK_SLOT_ID slot) {
         return CKR_OK;
     }
     if (state.loginCount != 0 && state.session != 0) {
-        const CK_RV rv = state.loginCount == 1 ? C_Logout(state.session) : CKR_OK;
+        const CK_RV rv = state.loginCount == 1 ? track(slot, C_Logout(state.session)) : CKR_OK;
         if (rv == CKR_OK) {
             --state.loginCount;
         }
@@ -302,6 +412,14 @@ bool Cryptoki::isLoggedIn(CK_SLOT_ID slot) {
 
 CK_FUNCTION_LIST* Cryptoki::functions() {
     return functionList();
+}
+
+unsigned long Cryptoki::resets(CK_SLOT_ID slot) {
+    return record(slot).resets;
+}
+
+bool Cryptoki::isPresent(CK_SLOT_ID slot) {
+    return !present_ || present_->count(slot) != 0;
 }
 
 }  // namespace kelvo::plugin::cryptoki

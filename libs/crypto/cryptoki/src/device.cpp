@@ -37,7 +37,7 @@ Device::Device(module::IToken& owner, CK_SLOT_ID slotId) : token(&owner), slot(s
             exception::CryptokiException(exception::toErrorCode(CKR_CRYPTOKI_NOT_INITIALIZED)));
     }
     CK_TOKEN_INFO info{};
-    KELVO_CRYPTOKI_CHECK(cryptoki->getTokenInfo(slot, &info));
+    KELVO_CRYPTOKI_CHECK_LISTING(cryptoki->getTokenInfo(slot, &info));
 
     label = padded(info.label);
     model = padded(info.model);
@@ -53,6 +53,12 @@ Device::Device(module::IToken& owner, CK_SLOT_ID slotId) : token(&owner), slot(s
                             << "serial: " << serial << "\n"
                             << "alias: " << alias << "\n"
                             << "id: " << id << "\n";
+}
+
+bool Device::stillInSlot(ICryptoki& library) const {
+    CK_TOKEN_INFO info{};
+    return library.getTokenInfo(slot, &info) == CKR_OK && padded(info.model) == model &&
+           padded(info.serialNumber) == serial;
 }
 
 bool Device::matches(const std::string& query) const {

@@ -121,10 +121,11 @@ std::string Hash::finalize() {
     }
     ResourceCleaner close([this] { closeDigestSession(); });
     CK_ULONG length = 0;
-    KELVO_CRYPTOKI_CHECK(library->digestFinal(device_->slot, nullptr, &length));
+    KELVO_CRYPTOKI_CHECK_OUTPUT(library->digestFinal(device_->slot, nullptr, &length), length);
     std::string digest(length, '\0');
-    KELVO_CRYPTOKI_CHECK(
-        library->digestFinal(device_->slot, reinterpret_cast<CK_BYTE*>(digest.data()), &length));
+    KELVO_CRYPTOKI_CHECK_OUTPUT(
+        library->digestFinal(device_->slot, reinterpret_cast<CK_BYTE*>(digest.data()), &length),
+        length);
     digest.resize(std::min<std::size_t>(length, digest.size()));
     return digest;
 }
@@ -174,9 +175,11 @@ void Hash::checkMechanisms(ICryptoki& library, const boost::optional<Mechanism>&
 }
 
 std::string Hash::create(std::istream& data) {
+    // A failed run leaves no signature of an earlier one behind.
+    signature_.clear();
     const auto library = this->library();
     if (!library) {
-        return digest_;
+        BOOST_THROW_EXCEPTION(CryptoException(DeviceNotFound));
     }
     const auto hash = hashMechanism();
     const auto sign = signatureMechanism();
@@ -191,7 +194,7 @@ std::string Hash::create(std::istream& data) {
     KELVO_CRYPTOKI_CHECK(opened);
     const auto publicKey = signer_->publicKey();
     if (!publicKey) {
-        return digest_;
+        BOOST_THROW_EXCEPTION(CryptoException(PublicKeyNotFound));
     }
     boost::optional<ResourceCleaner> restoreLock;
     if (!library->isLoggedIn(slot)) {
@@ -221,7 +224,7 @@ std::string Hash::create(std::istream& data) {
 std::string Hash::signature(std::istream& data, CK_MECHANISM_TYPE mechanism, CK_OBJECT_HANDLE key) {
     const auto library = this->library();
     if (!library) {
-        return {};
+        BOOST_THROW_EXCEPTION(CryptoException(DeviceNotFound));
     }
     const CK_SLOT_ID slot = device_->slot;
     CK_MECHANISM signMechanism{mechanism, nullptr, 0};
@@ -232,10 +235,10 @@ std::string Hash::signature(std::istream& data, CK_MECHANISM_TYPE mechanism, CK_
         KELVO_CRYPTOKI_CHECK(library->signUpdate(slot, bytes, size));
     });
     CK_ULONG length = 0;
-    KELVO_CRYPTOKI_CHECK(library->signFinal(slot, nullptr, &length));
+    KELVO_CRYPTOKI_CHECK_OUTPUT(library->signFinal(slot, nullptr, &length), length);
     std::string value(length, '\0');
-    KELVO_CRYPTOKI_CHECK(
-        library->signFinal(slot, reinterpret_cast<CK_BYTE*>(value.data()), &length));
+    KELVO_CRYPTOKI_CHECK_OUTPUT(
+        library->signFinal(slot, reinterpret_cast<CK_BYTE*>(value.data()), &length), length);
     value.resize(std::min<std::size_t>(length, value.size()));
     std::reverse(value.begin(), value.end());
     return value;

@@ -48,6 +48,14 @@ bool containsFolded(const std::string& text, const std::string& part) {
            std::search(text.begin(), text.end(), part.begin(), part.end(), equal) != text.end();
 }
 
+// A quiet read is quiet about the object, not about the session: when that died, a missing
+// value would pass for an object without one.
+void rethrowDeadSession(const exception::Exception& failure) {
+    if (isDeadSession(failure.code())) {
+        throw;
+    }
+}
+
 }  // namespace
 
 std::string attribute(ICryptoki& cryptoki, CK_SLOT_ID slot, CK_OBJECT_HANDLE object,
@@ -70,6 +78,7 @@ std::string attribute(ICryptoki& cryptoki, CK_SLOT_ID slot, CK_OBJECT_HANDLE obj
     try {
         return attribute(cryptoki, slot, object, type);
     } catch (const exception::Exception& failure) {
+        rethrowDeadSession(failure);
         error = failure.code();
     } catch (...) {
         error = std::make_error_code(std::errc::invalid_argument);
@@ -94,6 +103,7 @@ boost::optional<CK_KEY_TYPE> keyType(ICryptoki& cryptoki, CK_SLOT_ID slot, CK_OB
     try {
         return keyType(cryptoki, slot, object);
     } catch (const exception::Exception& failure) {
+        rethrowDeadSession(failure);
         error = failure.code();
     } catch (...) {
         error = std::make_error_code(std::errc::invalid_argument);

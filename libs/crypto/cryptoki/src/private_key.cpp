@@ -2,6 +2,7 @@
 
 #include <boost/log/trivial.hpp>
 #include <boost/smart_ptr/make_shared.hpp>
+#include <boost/smart_ptr/weak_ptr.hpp>
 
 #include "check.h"
 #include "crypto/icertificate.h"
@@ -32,18 +33,48 @@ public:
 
     bool authenticate(const std::string& pin);
     void release();
+    bool isAuthenticated() const { return key_ && !sessionDied(); }
 
     boost::shared_ptr<Device> device_;
     boost::shared_ptr<crypto::ICertificate> certificate_;
     boost::shared_ptr<Provider> provider_;
     boost::shared_ptr<rt_eng_p11_session_st> engineSession_;
     boost::shared_ptr<EVP_PKEY> key_;
+
+private:
+    // True when the session and login this key took are gone: its binding was dropped, or
+    // the slot's record started over since (the token was pulled out). Nothing is left to
+    // release then, and the key must log in anew.
+    bool sessionDied() const;
+    void forget();
+
+    // Set once authenticate() takes the slot's session: the binding and its reset count then.
+    boost::weak_ptr<ICryptoki> binding_;
+    boost::optional<unsigned long> resets_;
 };
+
+bool PrivateKey::PrivateKeyImpl::sessionDied() const {
+    if (!resets_) {
+        return false;
+    }
+    const auto library = binding_.lock();
+    return !library || library->resets(device_->slot) != *resets_;
+}
+
+void PrivateKey::PrivateKeyImpl::forget() {
+    key_.reset();
+    engineSession_.reset();
+    binding_.reset();
+    resets_ = boost::none;
+}
 
 bool PrivateKey::PrivateKeyImpl::authenticate(const std::string& pin) {
     using namespace crypto::exception;
-    if (key_) {
+    if (isAuthenticated()) {
         return true;
+    }
+    if (sessionDied()) {
+        forget();
     }
     const auto library = device_->token->cryptoki();
     if (!library) {
@@ -51,6 +82,8 @@ bool PrivateKey::PrivateKeyImpl::authenticate(const std::string& pin) {
     }
     const CK_SLOT_ID slot = device_->slot;
     // The session and the login belong to the key until release().
+    binding_ = library;
+    resets_ = library->resets(slot);
     KELVO_CRYPTOKI_CHECK(library->openSession(slot, ScopedSession::kFlags, nullptr, nullptr));
     auto certificates = certificateTemplate(*certificate_);
     if (objects(*library, slot, certificates.data(), certificates.size()).empty()) {
@@ -78,11 +111,12 @@ bool PrivateKey::PrivateKeyImpl::authenticate(const std::string& pin) {
 }
 
 void PrivateKey::PrivateKeyImpl::release() {
-    if (const auto library = device_->token->cryptoki()) {
-        library->releaseSlot(device_->slot);
+    if (!sessionDied()) {
+        if (const auto library = device_->token->cryptoki()) {
+            library->releaseSlot(device_->slot);
+        }
     }
-    key_.reset();
-    engineSession_.reset();
+    forget();
 }
 
 PrivateKey::PrivateKey(boost::shared_ptr<Device> device,
@@ -107,7 +141,7 @@ bool PrivateKey::authenticate(const std::string& pin) {
 }
 
 EVP_PKEY* PrivateKey::context() const {
-    if (!impl_->key_) {
+    if (!impl_->isAuthenticated()) {
         BOOST_LOG_TRIVIAL(warning)
             << "cryptoki: context: privateKey acquire failed - not authorized.";
         return nullptr;
@@ -116,7 +150,7 @@ EVP_PKEY* PrivateKey::context() const {
 }
 
 bool PrivateKey::isAuthenticated() const {
-    return impl_->key_ != nullptr;
+    return impl_->isAuthenticated();
 }
 
 void PrivateKey::release() {

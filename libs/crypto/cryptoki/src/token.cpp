@@ -138,9 +138,10 @@ boost::shared_ptr<ICryptoki> Token::cryptoki() {
         library_.reset();
         return {};
     }
-    KELVO_CRYPTOKI_CHECK(initialized);
+    KELVO_CRYPTOKI_CHECK_LISTING(initialized);
+    // The binding keeps the list: slots left out lose their session and refuse calls.
     std::vector<CK_SLOT_ID> presentSlots;
-    KELVO_CRYPTOKI_CHECK(library_->slotList(true, presentSlots));
+    KELVO_CRYPTOKI_CHECK_LISTING(library_->slotList(true, presentSlots));
     return library_;
 }
 
@@ -151,6 +152,7 @@ Token::DeviceSet Token::devices() {
         if (!caching_) {
             result = devicesImpl();
         } else if (!busy_) {
+            forgetGoneTokens();
             if (!deviceCache_ || deviceCache_->empty()) {
                 BusyScope busy(busy_);
                 deviceCache_ = devicesImpl();
@@ -166,6 +168,29 @@ Token::DeviceSet Token::devices() {
     return result;
 }
 
+void Token::forgetGoneTokens() {
+    if (!deviceCache_ && certificateCache_.empty()) {
+        return;
+    }
+    const auto library = cryptoki();
+    const auto gone = [&library](const Device& device) {
+        return !library || !library->isPresent(device.slot) || !device.stillInSlot(*library);
+    };
+    // The token may be back in another slot, or another token in its slot: list anew.
+    if (deviceCache_ && std::any_of(deviceCache_->begin(), deviceCache_->end(),
+                                    [&gone](const DevicePtr& device) { return gone(*device); })) {
+        deviceCache_ = boost::none;
+        certificateCache_.clear();
+        return;
+    }
+    // Certificates whose session died hold keys that logged in on it.
+    for (auto entry = certificateCache_.begin(); entry != certificateCache_.end();) {
+        const Device& device = *entry->second.device;
+        const bool stale = gone(device) || library->resets(device.slot) != entry->second.resets;
+        entry = stale ? certificateCache_.erase(entry) : std::next(entry);
+    }
+}
+
 Token::DeviceSet Token::devicesImpl() {
     DeviceSet result;
     const auto library = cryptoki();
@@ -173,7 +198,7 @@ Token::DeviceSet Token::devicesImpl() {
         return result;
     }
     std::vector<CK_SLOT_ID> presentSlots;
-    KELVO_CRYPTOKI_CHECK(library->slotList(true, presentSlots));
+    KELVO_CRYPTOKI_CHECK_LISTING(library->slotList(true, presentSlots));
     for (const CK_SLOT_ID slot : presentSlots) {
         auto device = boost::make_shared<Device>(*this, slot);
         if (supportedModels().count(device->model)) {
@@ -189,15 +214,19 @@ Token::CertificateSet Token::certificates(const DevicePtr& device) {
     if (!caching_) {
         result = certificatesImpl(device);
     } else if (!busy_) {
+        forgetGoneTokens();
         if (!certificateCache_.count(device->id)) {
             BusyScope busy(busy_);
-            certificateCache_.emplace(device->id, certificatesImpl(device));
+            CertificateSet read = certificatesImpl(device);
+            // Read after the listing: a session that died on the way counts already.
+            const unsigned long resets = library_ ? library_->resets(device->slot) : 0;
+            certificateCache_.emplace(device->id, CachedCertificates{device, resets, read});
         }
         const auto cached = certificateCache_.find(device->id);
         if (cached == certificateCache_.end()) {
             throw std::out_of_range("invalid map<K, T> key");
         }
-        result = cached->second;
+        result = cached->second.certificates;
     }
     if (result.empty()) {
         certificateCache_.erase(device->id);

@@ -196,8 +196,8 @@ TEST_F(SessionTracking, ReleaseSlotUndoesEveryCountedRequest) {
 TEST_F(SessionTracking, ReleaseSlotSwallowsLibraryFailures) {
     open();
     login();
-    library.failures["C_Logout"] = CKR_DEVICE_REMOVED;
-    library.failures["C_CloseSession"] = CKR_DEVICE_REMOVED;
+    library.failures["C_Logout"] = CKR_DEVICE_ERROR;
+    library.failures["C_CloseSession"] = CKR_DEVICE_ERROR;
     EXPECT_EQ(cryptoki.releaseSlot(kSlot), CKR_OK);
     EXPECT_THAT(library.calls, ElementsAre("C_OpenSession 3", "C_Login 101", "C_Logout 101",
                                            "C_CloseSession 101"));
@@ -205,6 +205,83 @@ TEST_F(SessionTracking, ReleaseSlotSwallowsLibraryFailures) {
     // The failed logout is still counted; the open count is balanced.
     EXPECT_TRUE(cryptoki.isLoggedIn(kSlot));
     cryptoki.releaseSlot(kSlot);
+}
+
+TEST_F(SessionTracking, AnswerThatTheSessionDiedStartsTheRecordOver) {
+    for (const CK_RV dead : {CKR_SESSION_HANDLE_INVALID, CKR_SESSION_CLOSED, CKR_DEVICE_REMOVED,
+                             CKR_TOKEN_NOT_PRESENT}) {
+        SCOPED_TRACE(dead);
+        const unsigned long resets = cryptoki.resets(kSlot);
+        open();
+        open();
+        login();
+        cryptoki.setLocked(kSlot, true);
+        const CK_SESSION_HANDLE old = cryptoki.sessionHandle(kSlot);
+        library.calls.clear();
+        library.failures["C_FindObjectsInit"] = dead;
+        EXPECT_EQ(cryptoki.findObjectsInit(kSlot, nullptr, 0), dead);
+        library.failures.clear();
+
+        // The library may free the dead session; nothing of it is counted any more.
+        EXPECT_THAT(library.calls, ElementsAre("C_FindObjectsInit " + std::to_string(old),
+                                               "C_CloseSession " + std::to_string(old)));
+        EXPECT_EQ(cryptoki.sessionHandle(kSlot), 0u);
+        EXPECT_FALSE(cryptoki.isLoggedIn(kSlot));
+        EXPECT_FALSE(cryptoki.isLocked(kSlot));
+        EXPECT_EQ(cryptoki.resets(kSlot), resets + 1);
+
+        // The holders' own clean-up comes after the reset and must not count below zero.
+        EXPECT_EQ(cryptoki.logout(kSlot), CKR_OK);
+        cryptoki.closeSession(kSlot);
+        cryptoki.closeSession(kSlot);
+        library.calls.clear();
+        open();
+        EXPECT_EQ(cryptoki.closeSession(kSlot), CKR_OK);
+        EXPECT_THAT(library.calls,
+                    ElementsAre("C_OpenSession 3", "C_CloseSession " + std::to_string(old + 1)));
+    }
+    // Other failures leave the record as it is.
+    open();
+    library.failures["C_FindObjectsInit"] = CKR_DEVICE_ERROR;
+    cryptoki.findObjectsInit(kSlot, nullptr, 0);
+    EXPECT_NE(cryptoki.sessionHandle(kSlot), 0u);
+    library.failures.clear();
+    cryptoki.closeSession(kSlot);
+}
+
+TEST_F(SessionTracking, SlotLeftOutOfThePresentListingHasNoSessionAndNoCalls) {
+    library.slotIds = {kSlot, 7};
+    std::vector<CK_SLOT_ID> present;
+    ASSERT_EQ(cryptoki.slotList(true, present), CKR_OK);
+    open();
+    login();
+    cryptoki.openSession(7, kFlags, nullptr, nullptr);
+
+    library.slotIds = {7};
+    library.calls.clear();
+    cryptoki.slotList(true, present);
+    EXPECT_FALSE(cryptoki.isPresent(kSlot));
+    EXPECT_TRUE(cryptoki.isPresent(7));
+    EXPECT_EQ(cryptoki.sessionHandle(kSlot), 0u);
+    EXPECT_FALSE(cryptoki.isLoggedIn(kSlot));
+    EXPECT_EQ(cryptoki.resets(kSlot), 1u);
+    EXPECT_NE(cryptoki.sessionHandle(7), 0u);
+
+    // No token, no call: the library is not asked about the slot until it is listed again.
+    library.calls.clear();
+    CK_ULONG count = 0;
+    EXPECT_EQ(cryptoki.getMechanismList(kSlot, nullptr, &count), CKR_TOKEN_NOT_PRESENT);
+    EXPECT_EQ(open(), CKR_TOKEN_NOT_PRESENT);
+    EXPECT_EQ(cryptoki.findObjectsInit(kSlot, nullptr, 0), CKR_TOKEN_NOT_PRESENT);
+    EXPECT_EQ(cryptoki.closeSession(kSlot), CKR_OK);
+    EXPECT_THAT(library.calls, IsEmpty());
+
+    library.slotIds = {kSlot, 7};
+    cryptoki.slotList(true, present);
+    EXPECT_EQ(open(), CKR_OK);
+    EXPECT_EQ(cryptoki.resets(kSlot), 1u);
+    cryptoki.closeSession(kSlot);
+    cryptoki.closeSession(7);
 }
 
 TEST_F(SessionTracking, SlotsAreTrackedSeparately) {

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
+
+#include <boost/optional.hpp>
 
 #include "cryptoki/icryptoki.h"
 #include "cryptoki/slot_session.h"
@@ -93,6 +96,9 @@ public:
 
     CK_FUNCTION_LIST* functions() override;
 
+    unsigned long resets(CK_SLOT_ID slot) override;
+    bool isPresent(CK_SLOT_ID slot) override;
+
 protected:
     const platform::SharedLibrary& library() const { return library_; }
     // A binding whose function list comes from elsewhere: nothing is loaded.
@@ -100,9 +106,20 @@ protected:
 
 private:
     SlotSession& record(CK_SLOT_ID slot);
+    // Runs a call on the slot's session, or on the slot, unless the slot has no token.
+    template <class Call>
+    CK_RV onSession(CK_SLOT_ID slot, Call call);
+    template <class Call>
+    CK_RV onSlot(CK_SLOT_ID slot, Call call);
+    // Returns the result; one saying the session died starts the slot's record over first.
+    CK_RV track(CK_SLOT_ID slot, CK_RV rv);
+    // Starts the record over; the library may free what it still keeps of the dead session.
+    void reset(SlotSession& state);
+    void notePresent(const std::vector<CK_SLOT_ID>& present);
 
     std::map<CK_SLOT_ID, SlotSession> slots_;
     platform::SharedLibrary library_;
+    boost::optional<std::set<CK_SLOT_ID>> present_;  // the last listing of present slots
 };
 
 }  // namespace kelvo::plugin::cryptoki

@@ -10,6 +10,8 @@ class IToken;
 
 namespace kelvo::plugin::cryptoki {
 
+class ICryptoki;
+
 // One slot and the token in it, as read once from the token information.
 class Device {
 public:
@@ -19,6 +21,9 @@ public:
 
     // True when the query equals the id, serial, label, model or alias, ignoring case.
     bool matches(const std::string& query) const;
+    // True while the slot holds this token (same model and serial); a token pulled out, or
+    // another one put in its place, makes it false.
+    bool stillInSlot(ICryptoki& library) const;
 
     module::IToken* token;  // not owned: a device must not outlive its token
     CK_SLOT_ID slot;

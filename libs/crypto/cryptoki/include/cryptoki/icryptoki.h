@@ -158,6 +158,15 @@ public:
                               CK_ULONG wrappedLength, CK_ATTRIBUTE* attributes, CK_ULONG count,
                               CK_OBJECT_HANDLE* key) = 0;
     virtual CK_FUNCTION_LIST* functionList() = 0;
+
+    // A token pulled out takes the slot's session and login with it. The slot's record starts
+    // over (no session, counts 0, unlocked) when a call on the slot answers that its session
+    // or token is gone, or when a listing of present slots leaves the slot out; until a listing
+    // shows it again, calls on the slot answer CKR_TOKEN_NOT_PRESENT without the library.
+    // How often the record started over: whoever keeps a session across calls compares it.
+    virtual unsigned long resets(CK_SLOT_ID slot) = 0;
+    // False when the last listing of present slots left the slot out; true before any listing.
+    virtual bool isPresent(CK_SLOT_ID slot) = 0;
 };
 
 // Reading the token through a binding. The slot's session must be open. PKCS#11 failures

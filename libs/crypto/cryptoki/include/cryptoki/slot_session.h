@@ -13,6 +13,7 @@ struct SlotSession {
     bool locked = false;
     int loginCount = 0;
     int openCount = 0;
+    unsigned long resets = 0;  // times the session died and the record started over
 };
 
 }  // namespace kelvo::plugin::cryptoki

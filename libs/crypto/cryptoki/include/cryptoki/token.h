@@ -65,9 +65,19 @@ private:
                                                        const std::string& key,
                                                        unsigned long* keyType);
     void readCachingSwitch();
+    // Drops what the caches hold of tokens that were pulled out or replaced, and the
+    // certificates of slots whose session died since they were read.
+    void forgetGoneTokens();
+
+    // The certificates of one device, and how often its slot's record had started over then.
+    struct CachedCertificates {
+        DevicePtr device;
+        unsigned long resets;
+        CertificateSet certificates;
+    };
 
     boost::optional<DeviceSet> deviceCache_;
-    std::map<std::string, CertificateSet> certificateCache_;
+    std::map<std::string, CachedCertificates> certificateCache_;
     bool busy_ = false;
     bool caching_ = true;
     boost::shared_ptr<ICryptoki> library_;

@@ -24,6 +24,7 @@
 
 using namespace kelvo;
 using namespace kelvo::plugin;
+using kelvo::test::codeOf;
 using kelvo::test::TokenServicesTest;
 
 namespace {
@@ -32,15 +33,6 @@ const char* const kAllParamSets[] = {
     "1.2.643.7.1.2.1.2.1", "1.2.643.7.1.2.1.2.2", "1.2.643.7.1.2.1.2.3", "1.2.643.7.1.2.1.1.1",
     "1.2.643.7.1.2.1.1.2", "1.2.643.7.1.2.1.1.3", "1.2.643.7.1.2.1.1.4", "1.2.643.2.2.35.1",
     "1.2.643.2.2.35.2",    "1.2.643.2.2.35.3",    "1.2.643.2.2.36.0",    "1.2.643.2.2.36.1"};
-
-int codeOf(const std::function<void()>& operation) {
-    try {
-        operation();
-    } catch (const exception::Exception& e) {
-        return e.code().value();
-    }
-    return 0;
-}
 
 // The DER request, checked by the openssl command with the GOST engine.
 bool opensslVerifies(const std::string& der) {

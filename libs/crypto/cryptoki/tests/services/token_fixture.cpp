@@ -3,14 +3,31 @@
 #include <boost/algorithm/hex.hpp>
 #include <boost/smart_ptr/make_shared.hpp>
 
+#include "crypto/iprivate_key.h"
 #include "cryptoki.h"
 #include "cryptoki/published.h"
 #include "cryptoki/scoped_session.h"
+#include "exception/exception.h"
 #include "ssl/certificate.h"
 
 namespace kelvo::test {
 
 namespace cryptoki = plugin::cryptoki;
+
+bool UserPinHost::authenticateKey(const boost::shared_ptr<plugin::crypto::IPrivateKey>& key,
+                                  const std::string&) {
+    ++asked;
+    return key->authenticate(softtoken::kUserPin);
+}
+
+int codeOf(const std::function<void()>& operation) {
+    try {
+        operation();
+    } catch (const plugin::exception::Exception& e) {
+        return e.code().value();
+    }
+    return 0;
+}
 
 boost::shared_ptr<cryptoki::ICryptoki> TestToken::createCryptoki() {
     ++created;

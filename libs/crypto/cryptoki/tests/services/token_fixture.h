@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include "cryptoki/icryptoki.h"
 #include "cryptoki/token.h"
 #include "host/session.h"
+#include "host/ui_service.h"
 #include "softtoken_fixture.h"
 
 namespace kelvo::test {
@@ -27,6 +29,22 @@ public:
 private:
     host::Session* session_;
 };
+
+// The host's user-interface service as far as the token services use it: every key's PIN
+// dialog is answered with the user PIN, and counted.
+class UserPinHost : public host::IUiService {
+public:
+    AuthCallback authCallback() override { return {}; }
+    void showMessage(const std::wstring&) override {}
+    bool confirm(const std::wstring&) override { return true; }
+    bool authenticateKey(const boost::shared_ptr<plugin::crypto::IPrivateKey>& key,
+                         const std::string& reason) override;
+
+    int asked = 0;
+};
+
+// The code of the module's exception the operation raises, 0 when it raises none.
+int codeOf(const std::function<void()>& operation);
 
 // A provisioned software token with one ZOLVEX slot (0) and one slot of a model the module
 // does not serve (1), and the token object a host would use.

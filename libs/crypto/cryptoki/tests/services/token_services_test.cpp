@@ -21,20 +21,8 @@
 using namespace kelvo;
 using namespace kelvo::plugin;
 using crypto::exception::CryptoException;
+using kelvo::test::codeOf;
 using kelvo::test::TokenServicesTest;
-
-namespace {
-
-int codeOf(const std::function<void()>& operation) {
-    try {
-        operation();
-    } catch (const exception::Exception& e) {
-        return e.code().value();
-    }
-    return 0;
-}
-
-}  // namespace
 
 TEST_F(TokenServicesTest, OnlySupportedModelsBecomeDevices) {
     const auto devices = token_->devices();

@@ -1,0 +1,202 @@
+// A token pulled out and put back while the module stays loaded: operations on the absent
+// token fail cleanly and leave nothing behind, and signing works again afterwards, with the
+// PIN asked anew, also from another slot.
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <tuple>
+
+#include <gtest/gtest.h>
+
+#include "crypto/iauth_handle.h"
+#include "crypto/iprivate_key.h"
+#include "crypto/iprovider.h"
+#include "cryptoki/hash.h"
+#include "cryptoki/published.h"
+#include "exception/cryptoki.h"
+#include "gost_verifier.h"
+#include "token_fixture.h"
+
+using namespace kelvo;
+using namespace kelvo::plugin;
+using kelvo::test::codeOf;
+
+namespace {
+
+constexpr const char* kHashOid = "1.2.643.7.1.1.2.2";
+const std::size_t kDataSize = cryptoki::Hash::kChunkSize + 1000;
+
+// Data that runs `pull` once the module has read `after` bytes of it, over all its passes.
+class PullingData : public std::streambuf {
+public:
+    PullingData(std::size_t after, std::function<void()> pull)
+        : data_(kDataSize, 'x'), after_(after), pull_(std::move(pull)) {}
+
+protected:
+    int_type underflow() override {
+        if (position_ >= data_.size()) {
+            return traits_type::eof();
+        }
+        if (pull_ && served_ >= after_) {
+            std::exchange(pull_, nullptr)();
+        }
+        const std::size_t block = std::min<std::size_t>(65536, data_.size() - position_);
+        char* begin = data_.data() + position_;
+        setg(begin, begin, begin + block);
+        position_ += block;
+        served_ += block;
+        return traits_type::to_int_type(*begin);
+    }
+    pos_type seekpos(pos_type position, std::ios_base::openmode) override {
+        position_ = static_cast<std::size_t>(position);
+        setg(nullptr, nullptr, nullptr);
+        return position;
+    }
+
+private:
+    std::string data_;
+    std::size_t position_ = 0;
+    std::size_t served_ = 0;
+    std::size_t after_;
+    std::function<void()> pull_;
+};
+
+// The answer of a dead session while its token is out, and whether the module caches.
+class TokenRemoval : public test::TokenServicesTest,
+                     public ::testing::WithParamInterface<std::tuple<CK_RV, bool>> {
+protected:
+    void SetUp() override {
+        TokenServicesTest::SetUp();
+        setenv("ZOLVEX_SOFTTOKEN_DEAD_SESSION", std::to_string(whileOut()).c_str(), 1);
+        caching_ = std::get<1>(GetParam());
+        cryptoki::published().uiService = &host_;
+        cryptoki::published().authCallback = [](const auto& handle, const std::string& pin) {
+            return handle->authenticate(pin);
+        };
+        publicValue_ = generateKeyPair("signer");
+        ASSERT_TRUE(token_->addCertificate(device(), certificateFor(publicValue_, "0A0B"), "signer",
+                                           6, softtoken::kUserPin));
+    }
+    void TearDown() override {
+        unsetenv("ZOLVEX_SOFTTOKEN_DEAD_SESSION");
+        TokenServicesTest::TearDown();
+    }
+
+    CK_RV whileOut() const { return std::get<0>(GetParam()); }
+    void mark(const std::string& name, const std::string& content = "") {
+        std::ofstream(directory_.path() / name) << content;
+    }
+    void unmark(const std::string& name) { std::filesystem::remove(directory_.path() / name); }
+
+    // The signer's certificate as the host finds it on the token's only device.
+    boost::shared_ptr<crypto::ICertificate> signer() {
+        const auto devices = token_->devices();
+        EXPECT_EQ(devices.size(), 1u);
+        for (const auto& certificate : token_->certificates(*devices.begin())) {
+            if (certificate->container() == std::wstring(L"signer")) {
+                return certificate;
+            }
+        }
+        throw std::runtime_error("no signer");
+    }
+    // Hashes and signs through the signer's provider; the signature must verify.
+    void expectSignature(const boost::shared_ptr<crypto::ICertificate>& certificate) {
+        std::istringstream data(std::string(kDataSize, 'x'));
+        const auto hash = certificate->provider(L"")->createHash(kHashOid, certificate);
+        const std::string digest = hash->create(data);
+        EXPECT_TRUE(openssl_.verify(test::kParamSetCryptoProA, publicValue_, digest,
+                                    softtoken::reversed(hash->signatureValue())));
+    }
+    // Signs data that pulls the token out after `after` bytes; returns the error code.
+    int signPullingOut(const boost::shared_ptr<crypto::ICertificate>& certificate,
+                       std::size_t after) {
+        PullingData buffer(after, [this] { mark("removed-0"); });
+        std::istream data(&buffer);
+        const auto hash = certificate->provider(L"")->createHash(kHashOid, certificate);
+        const int code = codeOf([&] { hash->create(data); });
+        EXPECT_TRUE(hash->signatureValue().empty());
+        return code;
+    }
+    // Nothing is left open or logged in, in the library or in the module's record.
+    void expectNothingHeld() {
+        const auto library = token_->cryptoki();
+        EXPECT_EQ(openSessions(), 0u);
+        EXPECT_EQ(library->sessionHandle(kSlot), 0u);
+        EXPECT_FALSE(library->isLoggedIn(kSlot));
+    }
+
+    test::UserPinHost host_;
+    softtoken::GostVerifier openssl_;
+    std::string publicValue_;
+};
+
+TEST_P(TokenRemoval, SigningSurvivesPullingTheTokenOutAndPuttingItBack) {
+    constexpr int kTokenNotPresent = exception::CkrTokenNotPresent;
+    expectSignature(signer());
+    EXPECT_EQ(host_.asked, 1);
+
+    for (int round = 1; round <= 2; ++round) {
+        SCOPED_TRACE(round);
+        const auto held = signer();  // logged in since the last signature
+        const auto device = *token_->devices().begin();
+        mark("removed-0");
+        EXPECT_TRUE(token_->devices().empty());
+        EXPECT_EQ(codeOf([&] { token_->certificates(device); }), kTokenNotPresent);
+        EXPECT_EQ(codeOf([&] { token_->randomBytes(device, 8); }), kTokenNotPresent);
+        EXPECT_EQ(codeOf([&] { token_->findCertificate(device, std::string("signer")); }),
+                  kTokenNotPresent);
+        std::istringstream data("data");
+        const auto hash = held->provider(L"")->createHash(kHashOid, held);
+        EXPECT_EQ(codeOf([&] { hash->create(data); }), kTokenNotPresent);
+        EXPECT_TRUE(hash->signatureValue().empty());
+        EXPECT_FALSE(held->privateKey()->isAuthenticated());
+
+        unmark("removed-0");
+        expectNothingHeld();
+        expectSignature(signer());
+        EXPECT_EQ(host_.asked, 1 + round);
+    }
+
+    // Another USB port: the same token in slot 1.
+    mark("moved-0", "1");
+    const auto moved = signer();
+    EXPECT_EQ(token_->devices().size(), 1u);
+    EXPECT_EQ((*token_->devices().begin())->slot, 1u);
+    expectSignature(moved);
+    EXPECT_EQ(host_.asked, 4);
+    unmark("moved-0");
+    expectSignature(signer());
+    EXPECT_EQ(host_.asked, 5);
+}
+
+TEST_P(TokenRemoval, PullingOutMidHashOrMidSignatureFailsCleanly) {
+    // The digest pass asks the facade before every part, which sees the slot empty; the
+    // signature pass runs on its session, which answers as the library does once it is dead.
+    const int deadSession = exception::toErrorCode(whileOut());
+    const std::pair<std::size_t, int> cases[] = {
+        {cryptoki::Hash::kChunkSize, exception::CkrTokenNotPresent},
+        {kDataSize + cryptoki::Hash::kChunkSize, deadSession}};
+    for (const auto& [after, code] : cases) {
+        SCOPED_TRACE(after);
+        EXPECT_EQ(signPullingOut(signer(), after), code);
+        unmark("removed-0");
+        expectNothingHeld();
+        const int asked = host_.asked;
+        expectSignature(signer());
+        EXPECT_EQ(host_.asked, asked + 1);  // the login went with the session
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(DeadSessionAnswers, TokenRemoval,
+                         ::testing::Combine(::testing::Values(CKR_DEVICE_REMOVED,
+                                                              CKR_SESSION_HANDLE_INVALID),
+                                            ::testing::Bool()),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param) == CKR_DEVICE_REMOVED
+                                                    ? "DeviceRemoved"
+                                                    : "HandleInvalid") +
+                                    (std::get<1>(info.param) ? "_Cached" : "_Uncached");
+                         });
+
+}  // namespace
