@@ -4,6 +4,7 @@
 
 #include <openssl/objects.h>
 
+#include "cryptoki/model_quirks.h"
 #include "exception/crypto.h"
 
 namespace kelvo::plugin::cryptoki {
@@ -82,12 +83,6 @@ const ParamSetRecord& keyParamsFromAlgorithmParamSet(const std::string& paramSet
     return found->second;
 }
 
-const std::set<std::string>& deriveCapableModels() {
-    static const std::set<std::string> models{"JaCarta GOST 2.0", "Rutoken ECP",
-                                              "ZOLVEXToken GOST"};
-    return models;
-}
-
 KeyParams keyParams(const ParamSetRecord& record, const std::string& keyId,
                     const std::string& model) {
     KeyParams params{{record.mechanism, nullptr, 0}, {}, {}};
@@ -100,7 +95,7 @@ KeyParams keyParams(const ParamSetRecord& record, const std::string& keyId,
                               number(CKA_KEY_TYPE, record.keyType),
                               text(CKA_GOSTR3410_PARAMS, record.gostR3410Params),
                               text(CKA_GOSTR3411_PARAMS, record.gostR3411Params)};
-    if (deriveCapableModels().count(model)) {
+    if (modelQuirks(model).derivableKeys) {
         params.privateTemplate.push_back(number(CKA_DERIVE, kTrue));
     }
     params.publicTemplate = {text(CKA_ID, keyId),

@@ -9,6 +9,7 @@
 
 #include "check.h"
 #include "cryptoki/icryptoki.h"
+#include "cryptoki/model_quirks.h"
 #include "cryptoki/published.h"
 #include "cryptoki/resource_cleaner.h"
 #include "exception/crypto.h"
@@ -79,8 +80,7 @@ boost::optional<Hash::Mechanism> Hash::hashMechanism() const {
     if (found == hashMechanisms().end()) {
         return boost::none;
     }
-    // The ZOLVEX token takes its hash mechanisms without the parameter.
-    const bool withParameter = device_->model != "ZOLVEXToken GOST";
+    const bool withParameter = !modelQuirks(device_->model).digestWithoutParameter;
     return Mechanism{found->second.first, withParameter ? found->second.second : std::string()};
 }
 
