@@ -5,16 +5,13 @@
 #include <openssl/objects.h>
 
 #include "cryptoki/model_quirks.h"
+#include "cryptoki/vendor_mechanisms.h"
 #include "exception/crypto.h"
 
 namespace kelvo::plugin::cryptoki {
 
 namespace {
 
-constexpr CK_MECHANISM_TYPE kKeyPairGen256 = CKM_GOSTR3410_KEY_PAIR_GEN;
-constexpr CK_MECHANISM_TYPE kKeyPairGen512 = 0xD4321005;
-constexpr CK_KEY_TYPE kKeyType256 = CKK_GOSTR3410;
-constexpr CK_KEY_TYPE kKeyType512 = 0xD4321003;
 constexpr const char* kHash256 = "1.2.643.7.1.1.2.2";
 constexpr const char* kHash512 = "1.2.643.7.1.1.2.3";
 
@@ -32,8 +29,10 @@ std::string derOid(const char* dotted) {
 using ParamSetTable = std::map<std::string, ParamSetRecord>;
 
 void add(ParamSetTable& table, const char* paramSet, bool is512) {
-    table.emplace(paramSet, ParamSetRecord{is512 ? kKeyPairGen512 : kKeyPairGen256,
-                                           is512 ? kKeyType512 : kKeyType256, derOid(paramSet),
+    const CK_MECHANISM_TYPE mechanism =
+        is512 ? CKM_GOSTR3410_512_KEY_PAIR_GEN : CKM_GOSTR3410_KEY_PAIR_GEN;
+    const CK_KEY_TYPE keyType = is512 ? CKK_GOSTR3410_512 : CKK_GOSTR3410;
+    table.emplace(paramSet, ParamSetRecord{mechanism, keyType, derOid(paramSet),
                                            derOid(is512 ? kHash512 : kHash256)});
 }
 
