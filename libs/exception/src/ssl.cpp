@@ -9,34 +9,7 @@ const char* SslCategory::name() const noexcept {
 }
 
 const kelvo::plugin::exception::CodeTable& SslCategory::codeTable() const {
-    static const kelvo::plugin::exception::CodeTable table{
-        {50001, {"SrFailed", "Общая ошибка ssl"}},
-        {50002, {"SrInitCryptoFailed", "Ошибка инициализации"}},
-        {50003, {"SrLoadEngineFailed", "Ошибка загрузки engine"}},
-        {50004, {"SrUnloadEngineFailed", "Ошибка выгрузки engine"}},
-        {50005, {"SrInitEngineFailed", "Ошибка инициализации engine"}},
-        {50006, {"SrSetDefaultEngineFailed", "Ошибка установки engine по умолчанию"}},
-        {50007, {"SrGetCmsSignatureFailed", "Ошибка получения CMS подписи"}},
-        {50008, {"SrVerifyResponseFailed", "Ошибка валидации подписи"}},
-        {50009, {"SrAddTimestampFailed", "Ошибка добавления метки времени"}},
-        {50010, {"SrEnvDigestFailed", "Ошибка дайджеста"}},
-        {50011, {"SrSetAlgorithmFailed", "Ошибка установки алгоритма"}},
-        {50012, {"SrSetMessageFailed", "Ошибка установки сообщения"}},
-        {50013, {"SrSetRandFailed", "Ошибка установки генератора случайных чисел"}},
-        {50014, {"SrSetValueFailed", "Ошибка установки значения"}},
-        {50015, {"SrCsrSetValueFailed", "Ошибка добавления атрибута CSR"}},
-        {50016, {"SrCsrSetPublicKeyFailed", "Ошибка установки публичного ключа в CSR"}},
-        {50017, {"SrCsrSignFailed", "Ошибка подписи CSR"}},
-        {50018, {"SrCsrFailed", "Ошибка формирования CSR"}},
-        {50019, {"AddSignedAttrFailed", "Ошибка добавления подписанного атрибута подписи"}},
-        {50040, {"SrXmlReadMemoryFailed", "Ошибка чтения XML"}},
-        {50041, {"SrXmlGetRootFailed", "Ошибка получения корневого элемента XML"}},
-        {50042, {"SrXmlFindNodeFailed", "Ошибка поиска узла XML"}},
-        {50043, {"SrXmlCreateNodeFailed", "Ошибка создания узла XML"}},
-        {50044, {"SrCmsConvertFailed", "Ошибка конвертации CMS"}},
-        {50045, {"SrCmsDataInitFailed", "Ошибка инициализации CMS"}},
-        {50046, {"SrBioWriteFailed", "Ошибка записи в BIO"}},
-    };
+    static const kelvo::plugin::exception::CodeTable table{KELVO_SSL_ERRORS(KELVO_ERROR_TABLE_ROW)};
     return table;
 }
 

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <unordered_map>
 
+#include "cryptoki/vendor_mechanisms.h"
+
 namespace kelvo::plugin::crypto::catalogue {
 
 namespace {
@@ -23,12 +25,12 @@ using MechanismTable = std::unordered_map<std::uint32_t, std::vector<std::string
 
 const MechanismTable& mechanisms() {
     static const MechanismTable table = {
-        {0x250, {"sha256"}},                               // CKM_SHA256
-        {0x1210, {"1.2.643.2.2.9"}},                       // CKM_GOSTR3411
-        {0xD4321012, {"1.2.643.7.1.1.2.2"}},               // GOST R 34.11-2012 256
-        {0xD4321013, {"1.2.643.7.1.1.2.3"}},               // GOST R 34.11-2012 512
-        {0x1201, {"1.2.643.2.2.3", "1.2.643.7.1.1.3.2"}},  // CKM_GOSTR3410: 2001 and 2012-256
-        {0xD4321006, {"1.2.643.7.1.1.3.3"}},               // GOST R 34.10-2012 512
+        {CKM_SHA256, {"sha256"}},
+        {CKM_GOSTR3411, {"1.2.643.2.2.9"}},
+        {CKM_GOSTR3411_2012_256, {"1.2.643.7.1.1.2.2"}},
+        {CKM_GOSTR3411_2012_512, {"1.2.643.7.1.1.2.3"}},
+        {CKM_GOSTR3410, {"1.2.643.2.2.3", "1.2.643.7.1.1.3.2"}},  // 2001 and 2012-256
+        {CKM_GOSTR3410_512, {"1.2.643.7.1.1.3.3"}},
     };
     return table;
 }

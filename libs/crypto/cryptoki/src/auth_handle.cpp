@@ -7,6 +7,7 @@
 #include <boost/smart_ptr/make_shared.hpp>
 
 #include "cryptoki/icryptoki.h"
+#include "cryptoki/model_quirks.h"
 #include "cryptoki/published.h"
 #include "exception/crypto.h"
 #include "module/itoken.h"
@@ -39,7 +40,7 @@ TokenAuth::TokenAuth(const Device& device) : device_(device), title_(deviceTitle
 bool TokenAuth::authenticate(const std::string& pin) {
     if (isLocked()) {
         // A locked PIN is not sent again: the token would only count another failure.
-    } else if (pin.empty() && device_.model == "ZOLVEXToken GOST") {
+    } else if (pin.empty() && modelQuirks(device_.model).emptyPinRejected) {
         lastResult_ = CKR_PIN_INCORRECT;
     } else if (auto library = device_.token->cryptoki()) {
         auto* bytes =

@@ -4,16 +4,14 @@
 
 #include <openssl/objects.h>
 
+#include "cryptoki/model_quirks.h"
+#include "cryptoki/vendor_mechanisms.h"
 #include "exception/crypto.h"
 
 namespace kelvo::plugin::cryptoki {
 
 namespace {
 
-constexpr CK_MECHANISM_TYPE kKeyPairGen256 = CKM_GOSTR3410_KEY_PAIR_GEN;
-constexpr CK_MECHANISM_TYPE kKeyPairGen512 = 0xD4321005;
-constexpr CK_KEY_TYPE kKeyType256 = CKK_GOSTR3410;
-constexpr CK_KEY_TYPE kKeyType512 = 0xD4321003;
 constexpr const char* kHash256 = "1.2.643.7.1.1.2.2";
 constexpr const char* kHash512 = "1.2.643.7.1.1.2.3";
 
@@ -31,8 +29,10 @@ std::string derOid(const char* dotted) {
 using ParamSetTable = std::map<std::string, ParamSetRecord>;
 
 void add(ParamSetTable& table, const char* paramSet, bool is512) {
-    table.emplace(paramSet, ParamSetRecord{is512 ? kKeyPairGen512 : kKeyPairGen256,
-                                           is512 ? kKeyType512 : kKeyType256, derOid(paramSet),
+    const CK_MECHANISM_TYPE mechanism =
+        is512 ? CKM_GOSTR3410_512_KEY_PAIR_GEN : CKM_GOSTR3410_KEY_PAIR_GEN;
+    const CK_KEY_TYPE keyType = is512 ? CKK_GOSTR3410_512 : CKK_GOSTR3410;
+    table.emplace(paramSet, ParamSetRecord{mechanism, keyType, derOid(paramSet),
                                            derOid(is512 ? kHash512 : kHash256)});
 }
 
@@ -82,12 +82,6 @@ const ParamSetRecord& keyParamsFromAlgorithmParamSet(const std::string& paramSet
     return found->second;
 }
 
-const std::set<std::string>& deriveCapableModels() {
-    static const std::set<std::string> models{"JaCarta GOST 2.0", "Rutoken ECP",
-                                              "ZOLVEXToken GOST"};
-    return models;
-}
-
 KeyParams keyParams(const ParamSetRecord& record, const std::string& keyId,
                     const std::string& model) {
     KeyParams params{{record.mechanism, nullptr, 0}, {}, {}};
@@ -100,7 +94,7 @@ KeyParams keyParams(const ParamSetRecord& record, const std::string& keyId,
                               number(CKA_KEY_TYPE, record.keyType),
                               text(CKA_GOSTR3410_PARAMS, record.gostR3410Params),
                               text(CKA_GOSTR3411_PARAMS, record.gostR3411Params)};
-    if (deriveCapableModels().count(model)) {
+    if (modelQuirks(model).derivableKeys) {
         params.privateTemplate.push_back(number(CKA_DERIVE, kTrue));
     }
     params.publicTemplate = {text(CKA_ID, keyId),

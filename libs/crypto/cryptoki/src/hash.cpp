@@ -9,8 +9,10 @@
 
 #include "check.h"
 #include "cryptoki/icryptoki.h"
+#include "cryptoki/model_quirks.h"
 #include "cryptoki/published.h"
 #include "cryptoki/resource_cleaner.h"
+#include "cryptoki/vendor_mechanisms.h"
 #include "exception/crypto.h"
 #include "module/itoken.h"
 
@@ -24,18 +26,19 @@ constexpr CK_FLAGS kSessionFlags = CKF_SERIAL_SESSION | CKF_RW_SESSION;
 
 const std::map<std::string, std::pair<CK_MECHANISM_TYPE, std::string>>& hashMechanisms() {
     static const std::map<std::string, std::pair<CK_MECHANISM_TYPE, std::string>> table{
-        {"1.2.643.2.2.9", {0x1210, std::string("\x06\x07\x2A\x85\x03\x02\x02\x1E\x01", 9)}},
+        {"1.2.643.2.2.9", {CKM_GOSTR3411, std::string("\x06\x07\x2A\x85\x03\x02\x02\x1E\x01", 9)}},
         {"1.2.643.7.1.1.2.2",
-         {0xD4321012, std::string("\x06\x08\x2A\x85\x03\x07\x01\x01\x02\x02", 10)}},
+         {CKM_GOSTR3411_2012_256, std::string("\x06\x08\x2A\x85\x03\x07\x01\x01\x02\x02", 10)}},
         {"1.2.643.7.1.1.2.3",
-         {0xD4321013, std::string("\x06\x08\x2A\x85\x03\x07\x01\x01\x02\x03", 10)}}};
+         {CKM_GOSTR3411_2012_512, std::string("\x06\x08\x2A\x85\x03\x07\x01\x01\x02\x03", 10)}}};
     return table;
 }
 
 const std::map<std::string, CK_MECHANISM_TYPE>& signatureMechanisms() {
-    static const std::map<std::string, CK_MECHANISM_TYPE> table{{"1.2.643.2.2.9", 0xD4321010},
-                                                                {"1.2.643.7.1.1.2.2", 0xD4321008},
-                                                                {"1.2.643.7.1.1.2.3", 0xD4321009}};
+    static const std::map<std::string, CK_MECHANISM_TYPE> table{
+        {"1.2.643.2.2.9", CKM_GOSTR3410_WITH_GOSTR3411_94},
+        {"1.2.643.7.1.1.2.2", CKM_GOSTR3410_WITH_GOSTR3411_2012_256},
+        {"1.2.643.7.1.1.2.3", CKM_GOSTR3410_WITH_GOSTR3411_2012_512}};
     return table;
 }
 
@@ -79,8 +82,7 @@ boost::optional<Hash::Mechanism> Hash::hashMechanism() const {
     if (found == hashMechanisms().end()) {
         return boost::none;
     }
-    // The ZOLVEX token takes its hash mechanisms without the parameter.
-    const bool withParameter = device_->model != "ZOLVEXToken GOST";
+    const bool withParameter = !modelQuirks(device_->model).digestWithoutParameter;
     return Mechanism{found->second.first, withParameter ? found->second.second : std::string()};
 }
 

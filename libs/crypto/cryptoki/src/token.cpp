@@ -18,6 +18,7 @@
 #include "cryptoki/csr_creator.h"
 #include "cryptoki/device.h"
 #include "cryptoki/icryptoki.h"
+#include "cryptoki/model_quirks.h"
 #include "cryptoki/resource_cleaner.h"
 #include "cryptoki/scoped_session.h"
 #include "exception/crypto.h"
@@ -93,8 +94,13 @@ private:
 }  // namespace
 
 const std::set<std::string>& Token::supportedModels() {
-    static const std::set<std::string> models{"Rutoken ECP", "Rutoken ECP 3.0", "JaCarta GOST 2.0",
-                                              "ZOLVEXToken GOST"};
+    static const std::set<std::string> models = [] {
+        std::set<std::string> names;
+        for (const ModelQuirks& served : servedModels()) {
+            names.emplace(served.model);
+        }
+        return names;
+    }();
     return models;
 }
 

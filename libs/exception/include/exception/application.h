@@ -3,37 +3,39 @@
 #include "exception/error_category.h"
 #include "exception/exception.h"
 
+// General and transport errors: name, code and message (UTF-8) of each.
+#define KELVO_APPLICATION_ERRORS(X)                                                              \
+    X(NoError, 0, "Успешное выполнение операции")                                                \
+    X(Generic, 20001, "Общая ошибка")                                                            \
+    X(Interrupted, 20002, "Сессия прервана")                                                     \
+    X(Cancelled, 20003, "Операция отменена пользователем")                                       \
+    X(Unloaded, 20004, "Модуль не загружен")                                                     \
+    X(UnknownMethod, 20005, "Не найден метод")                                                   \
+    X(ContentEmpty, 20006, "Данные не найдены")                                                  \
+    X(FileIdEmpty, 20007, "Не задан идентификатор файла")                                        \
+    X(FileNameEmpty, 20008, "Не задано имя файла")                                               \
+    X(FileNotFound, 20009, "Файл не найден")                                                     \
+    X(UnsupportedTransferEncoding, 20010, "Неподдерживаемый механизм конвертации")               \
+    X(ResponceCorrupted, 20012, "Выходные данные повреждены")                                    \
+    X(NotImplemented, 20013, "Отсутствует реализация")                                           \
+    X(TsaConnectionError, 20014, "Ошибка подключения к TSA")                                     \
+    X(TsaBadRequest, 20015, "Ошибка формата запроса")                                            \
+    X(TsaTimestampRejected, 20016, "Отказ TSA в выдаче штампа времени")                          \
+    X(TsaTimestampVerificationError, 20017, "Ошибка при проверке штампа времени")                \
+    X(TsaUnexpectedError, 20018, "Неизвестная ошибка при работе с сервером или штампом времени") \
+    X(DiskFullError, 20019, "Недостаточно свободного места на диске")                            \
+    X(CheckSumError, 20020, "Ошибка сравнения контрольных сумм")                                 \
+    X(FileSizeOverflow, 20021, "Превышен максимальный размер файла")                             \
+    X(InvalidInputFormat, 20022, "Некорректный формат данных")                                   \
+    X(OutputSizeOverflow, 20023, "Превышен максимальный размер ответа в 10 Мбайт")               \
+    X(FileCreateError, 20024, "Ошибка при формировании файла")                                   \
+    X(UnexpectedChunkError, 20025, "Порция передана вне последовательности")                     \
+    X(TransferChunkError, 20026, "Ошибка передачи порции")                                       \
+    X(FilesNotUnique, 20027, "Переданные файлы не уникальны")
+
 namespace kelvo::plugin::exception {
 
-enum ApplicationErrc : int {
-    NoError = 0,
-    Generic = 20001,
-    Interrupted = 20002,
-    Cancelled = 20003,
-    Unloaded = 20004,
-    UnknownMethod = 20005,
-    ContentEmpty = 20006,
-    FileIdEmpty = 20007,
-    FileNameEmpty = 20008,
-    FileNotFound = 20009,
-    UnsupportedTransferEncoding = 20010,
-    ResponceCorrupted = 20012,
-    NotImplemented = 20013,
-    TsaConnectionError = 20014,
-    TsaBadRequest = 20015,
-    TsaTimestampRejected = 20016,
-    TsaTimestampVerificationError = 20017,
-    TsaUnexpectedError = 20018,
-    DiskFullError = 20019,
-    CheckSumError = 20020,
-    FileSizeOverflow = 20021,
-    InvalidInputFormat = 20022,
-    OutputSizeOverflow = 20023,
-    FileCreateError = 20024,
-    UnexpectedChunkError = 20025,
-    TransferChunkError = 20026,
-    FilesNotUnique = 20027,
-};
+enum ApplicationErrc : int { KELVO_APPLICATION_ERRORS(KELVO_ERROR_ENUMERATOR) };
 
 class ApplicationCategory : public kelvo::plugin::exception::ErrorCategory {
 public:

@@ -4,6 +4,11 @@
 #include <system_error>
 #include <unordered_map>
 
+// Each category lists its codes once, as X(name, code, message) rows; these expand a list into
+// the category's enumerators and into the rows of its code table, so the two cannot drift.
+#define KELVO_ERROR_ENUMERATOR(name, code, message) name = code,
+#define KELVO_ERROR_TABLE_ROW(name, code, message) {code, {#name, message}},
+
 namespace kelvo::plugin::exception {
 
 struct CodeEntry {

@@ -7,36 +7,38 @@
 
 #include <boost/exception/info.hpp>
 
+// Errors of the OpenSSL side: name, code and message (UTF-8) of each.
+#define KELVO_SSL_ERRORS(X)                                                          \
+    X(SrFailed, 50001, "Общая ошибка ssl")                                           \
+    X(SrInitCryptoFailed, 50002, "Ошибка инициализации")                             \
+    X(SrLoadEngineFailed, 50003, "Ошибка загрузки engine")                           \
+    X(SrUnloadEngineFailed, 50004, "Ошибка выгрузки engine")                         \
+    X(SrInitEngineFailed, 50005, "Ошибка инициализации engine")                      \
+    X(SrSetDefaultEngineFailed, 50006, "Ошибка установки engine по умолчанию")       \
+    X(SrGetCmsSignatureFailed, 50007, "Ошибка получения CMS подписи")                \
+    X(SrVerifyResponseFailed, 50008, "Ошибка валидации подписи")                     \
+    X(SrAddTimestampFailed, 50009, "Ошибка добавления метки времени")                \
+    X(SrEnvDigestFailed, 50010, "Ошибка дайджеста")                                  \
+    X(SrSetAlgorithmFailed, 50011, "Ошибка установки алгоритма")                     \
+    X(SrSetMessageFailed, 50012, "Ошибка установки сообщения")                       \
+    X(SrSetRandFailed, 50013, "Ошибка установки генератора случайных чисел")         \
+    X(SrSetValueFailed, 50014, "Ошибка установки значения")                          \
+    X(SrCsrSetValueFailed, 50015, "Ошибка добавления атрибута CSR")                  \
+    X(SrCsrSetPublicKeyFailed, 50016, "Ошибка установки публичного ключа в CSR")     \
+    X(SrCsrSignFailed, 50017, "Ошибка подписи CSR")                                  \
+    X(SrCsrFailed, 50018, "Ошибка формирования CSR")                                 \
+    X(AddSignedAttrFailed, 50019, "Ошибка добавления подписанного атрибута подписи") \
+    X(SrXmlReadMemoryFailed, 50040, "Ошибка чтения XML")                             \
+    X(SrXmlGetRootFailed, 50041, "Ошибка получения корневого элемента XML")          \
+    X(SrXmlFindNodeFailed, 50042, "Ошибка поиска узла XML")                          \
+    X(SrXmlCreateNodeFailed, 50043, "Ошибка создания узла XML")                      \
+    X(SrCmsConvertFailed, 50044, "Ошибка конвертации CMS")                           \
+    X(SrCmsDataInitFailed, 50045, "Ошибка инициализации CMS")                        \
+    X(SrBioWriteFailed, 50046, "Ошибка записи в BIO")
+
 namespace kelvo::plugin::ssl::exception {
 
-enum SslErrc : int {
-    SrFailed = 50001,
-    SrInitCryptoFailed = 50002,
-    SrLoadEngineFailed = 50003,
-    SrUnloadEngineFailed = 50004,
-    SrInitEngineFailed = 50005,
-    SrSetDefaultEngineFailed = 50006,
-    SrGetCmsSignatureFailed = 50007,
-    SrVerifyResponseFailed = 50008,
-    SrAddTimestampFailed = 50009,
-    SrEnvDigestFailed = 50010,
-    SrSetAlgorithmFailed = 50011,
-    SrSetMessageFailed = 50012,
-    SrSetRandFailed = 50013,
-    SrSetValueFailed = 50014,
-    SrCsrSetValueFailed = 50015,
-    SrCsrSetPublicKeyFailed = 50016,
-    SrCsrSignFailed = 50017,
-    SrCsrFailed = 50018,
-    AddSignedAttrFailed = 50019,
-    SrXmlReadMemoryFailed = 50040,
-    SrXmlGetRootFailed = 50041,
-    SrXmlFindNodeFailed = 50042,
-    SrXmlCreateNodeFailed = 50043,
-    SrCmsConvertFailed = 50044,
-    SrCmsDataInitFailed = 50045,
-    SrBioWriteFailed = 50046,
-};
+enum SslErrc : int { KELVO_SSL_ERRORS(KELVO_ERROR_ENUMERATOR) };
 
 class SslCategory : public kelvo::plugin::exception::ErrorCategory {
 public:

@@ -9,6 +9,7 @@
 #include "cryptoki/provider.h"
 #include "cryptoki/published.h"
 #include "cryptoki/token.h"
+#include "cryptoki/vendor_mechanisms.h"
 #include "exception/crypto.h"
 #include "fake_library.h"
 #include "function_list_cryptoki.h"
@@ -74,7 +75,7 @@ TEST_F(CsrMechanisms, NoMechanismsAtAll) {
 TEST_F(CsrMechanisms, TheParameterSetsKeyGenerationIsMissing) {
     library.mechanisms = {CKM_GOSTR3410_KEY_PAIR_GEN, CKM_GOSTR3410};
     EXPECT_EQ(createCode("1.2.643.7.1.2.1.2.1"), crypto::exception::MechanismNotSupported);
-    library.mechanisms = {0xD4321005};
+    library.mechanisms = {CKM_GOSTR3410_512_KEY_PAIR_GEN};
     EXPECT_EQ(createCode("1.2.643.7.1.2.1.1.1"), crypto::exception::MechanismNotSupported);
     EXPECT_FALSE(generated());
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <set>
 #include <string>
 #include <vector>
 
@@ -20,9 +19,6 @@ struct ParamSetRecord {
 // The record of a parameter set given as a dotted OID, compared exactly. Throws
 // CryptoException AlgParamNotFound for an empty text and AlgorithmNotFound for an unknown one.
 const ParamSetRecord& keyParamsFromAlgorithmParamSet(const std::string& paramSet);
-
-// Token models that take CKA_DERIVE on a generated private key.
-const std::set<std::string>& deriveCapableModels();
 
 // Mechanism and templates of one key-pair generation. The attribute values point into the
 // parameter record, static constants and the request's key id, so the object must not

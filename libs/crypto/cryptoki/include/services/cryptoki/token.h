@@ -15,7 +15,7 @@ namespace kelvo::plugin::cryptoki {
 // session and the binding to its vendor library.
 class Token : public module::IToken {
 public:
-    // The four token models the shared code serves.
+    // Names of the token models the shared code serves.
     static const std::set<std::string>& supportedModels();
 
     Token() = default;
