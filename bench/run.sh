@@ -11,14 +11,14 @@ command="bench/run.sh${*:+ $*}"
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVO_BUILD_TESTS=OFF \
       -DKELVO_BENCH=ON >/dev/null
-cmake --build "$build" -j 2 --target kelvo_bench voxa_pkcs11_main
+cmake --build "$build" -j 2 --target kelvo_bench voxa_pkcs11_main rtengine
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -m 700 "$work/token"
 load=$(cut -d' ' -f1-3 /proc/loadavg)
 started=$(date -u '+%Y-%m-%d %H:%M UTC')
-ZOLVEX_SOFTTOKEN_DIR=$work/token "$build/bin/kelvo_bench" --summary="$work/summary.md" \
+ZOLVEX_SOFTTOKEN_DIR=$work/token "$build/standins/kelvo_bench" --summary="$work/summary.md" \
     --benchmark_out="$work/bench.json" --benchmark_out_format=json "$@"
 
 cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')

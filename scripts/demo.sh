@@ -12,9 +12,9 @@ echo "==> Installing dependencies"
 echo "==> Building (Release, $build)"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVO_SANITIZE=OFF \
       -DKELVO_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)" --target zolvex-host zolvex voxa_pkcs11_main
+cmake --build "$build" -j "$(nproc)" --target zolvex-host zolvex voxa_pkcs11_main rtengine
 
 rm -rf "$root/demo-out"
-"$root/scripts/demo/steps.sh" "$build/bin" "$root/demo-out"
+"$root/scripts/demo/steps.sh" "$build/standins" "$root/demo-out"
 echo
 echo "Done: the signature verifies. Artifacts are in demo-out/."

@@ -8,6 +8,7 @@
 
 #include <QSettings>
 
+#include "mapped_libraries.h"
 #include "platform/environment.h"
 #include "platform/os_version.h"
 #include "platform/process.h"
@@ -76,6 +77,16 @@ TEST(SharedLibrary, LoadsASystemLibraryAndFindsItsSymbols) {
     SharedLibrary moved(std::move(library));
     EXPECT_TRUE(moved.isLoaded());
     EXPECT_FALSE(library.isLoaded());
+}
+
+TEST(SharedLibrary, ProcessResidenceKeepsTheCodeMappedAfterRelease) {
+    // A library nothing here links: mapped only while loaded here.
+    const std::string name = "libanl.so.1";
+    ASSERT_FALSE(kelvo::test::isMapped(name));
+    { SharedLibrary library(name); }
+    EXPECT_FALSE(kelvo::test::isMapped(name));
+    { SharedLibrary library(name, SharedLibrary::Residence::Process); }
+    EXPECT_TRUE(kelvo::test::isMapped(name));
 }
 
 TEST(Program, LocationIsThisExecutable) {

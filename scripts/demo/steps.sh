@@ -3,9 +3,10 @@
 # key pair and request, a certificate from a throwaway GOST CA, installation, signing a
 # 10 MB file on the token, verification with OpenSSL alone, clean-up.
 #
-#   steps.sh BIN_DIR OUT_DIR
+#   steps.sh STANDINS_DIR OUT_DIR
 #
-# BIN_DIR holds zolvex-host, libzolvex.so and voxa_pkcs11_main.so; OUT_DIR receives
+# STANDINS_DIR holds zolvex-host, voxa_pkcs11_main.so and rtengine.so (the host finds the
+# plug-in on its own); OUT_DIR receives
 # request.b64, ca.pem, cert.der, data.bin, data.sig and digest.bin. Exits 77 when the token
 # module cannot generate keys yet.
 set -euo pipefail

@@ -1,10 +1,10 @@
 # Sourced by the demo and the host's end-to-end test.
 #
-#   make_token WORK BIN
+#   make_token WORK STANDINS
 #
 # Provisions a software token (user PIN 12345678) in WORK/token with the software token
-# library BIN/voxa_pkcs11_main.so, and registers the ZOLVEX drivers for this shell only: the
-# module reads the vendor's registry key as Qt's system-scope settings of "VOXA CORP",
+# library STANDINS/voxa_pkcs11_main.so, and registers the ZOLVEX drivers for this shell only:
+# the module reads the vendor's registry key as Qt's system-scope settings of "VOXA CORP",
 # "PKCS11", which live under $XDG_CONFIG_DIRS. With a sub-key there no installation prompt
 # comes up.
 make_token() {

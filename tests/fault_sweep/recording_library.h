@@ -8,7 +8,7 @@
 
 #include <boost/smart_ptr/shared_ptr.hpp>
 
-#include "cryptoki.h"
+#include "function_list_cryptoki.h"
 #include "pkcs11_gost.h"
 #include "softtoken_fixture.h"
 
@@ -66,10 +66,11 @@ private:
     std::function<void()> action_;
 };
 
-// The vendor binding as the module creates it, but talking through the recording list
-// (the key engine gets that list from it too).
-class RecordedCryptoki : public plugin::cryptoki::ZolvexCryptoki {
+// A binding like the module's over the software token, but talking through the recording
+// list (the key engine gets that list from it too).
+class RecordedCryptoki : public FunctionListCryptoki {
 public:
+    RecordedCryptoki();
     ~RecordedCryptoki() override;
     CK_FUNCTION_LIST* functions() override;
 };

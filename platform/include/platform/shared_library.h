@@ -8,8 +8,12 @@ namespace kelvo::platform {
 // Loading failures leave the object empty; they are not errors here.
 class SharedLibrary {
 public:
+    // How long the code stays mapped once loaded: until the last holder releases it, or for
+    // the rest of the process (for libraries whose code others keep pointers into).
+    enum class Residence { UntilReleased, Process };
+
     SharedLibrary() = default;
-    explicit SharedLibrary(const std::string& path);
+    explicit SharedLibrary(const std::string& path, Residence residence = Residence::UntilReleased);
     ~SharedLibrary();
     SharedLibrary(SharedLibrary&& other) noexcept;
     SharedLibrary& operator=(SharedLibrary&& other) noexcept;

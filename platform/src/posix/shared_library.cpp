@@ -7,8 +7,9 @@
 
 namespace kelvo::platform {
 
-SharedLibrary::SharedLibrary(const std::string& path) {
-    handle_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+SharedLibrary::SharedLibrary(const std::string& path, Residence residence) {
+    const int stay = residence == Residence::Process ? RTLD_NODELETE : 0;
+    handle_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | stay);
     if (!handle_) {
         const char* error = ::dlerror();
         loadError_ = error ? error : "dlopen failed";

@@ -19,6 +19,7 @@
 #include "host_session.h"
 #include "module_loader.h"
 #include "pin_source.h"
+#include "plugin_folder.h"
 #include "script_pin.h"
 #include "terminal_ui_service.h"
 
@@ -99,7 +100,8 @@ std::unique_ptr<PinSource> pinSource(const HostOptions& options,
 po::options_description globalOptions(HostOptions& options) {
     po::options_description global("Global options (before the command)");
     global.add_options()("help,h", po::bool_switch(&options.help), "show this help")(
-        "modules", po::value(&options.modules), "plug-in folder (default: the program's folder)")(
+        "modules", po::value(&options.modules),
+        "plug-in folder (default: " KELVO_HOST_PLUGIN_FOLDER " from the program's folder)")(
         "edition", po::value(&options.edition), "kelvo.plugin or valdorino.plugin")(
         "no-cache", "do not let the token cache listings")(
         "require", po::value(&options.required)->composing(), "module that must be loaded")(
@@ -250,8 +252,8 @@ namespace {
 
 int runCommand(const HostOptions& options, HostSession& host, IUiService& ui, std::ostream& out,
                std::ostream& err) {
-    const QString folder = options.modules.empty() ? QCoreApplication::applicationDirPath()
-                                                   : QString::fromStdString(options.modules);
+    const QString folder =
+        options.modules.empty() ? defaultPluginFolder() : QString::fromStdString(options.modules);
     host.load(ModuleLoader::scan(folder), {options.required, options.disabled});
     host.init();
     if (options.command == "modules") {

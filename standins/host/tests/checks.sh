@@ -2,8 +2,9 @@
 # Sourced by the host's shell tests: a fresh token to test against, failing with a message,
 # and looking for a text.
 
-# token_test BIN_DIR: sets bin and work (a folder removed on exit) and provisions a software
-# token there (scripts/demo/token_env.sh).
+# token_test STANDINS_DIR: sets bin (the stand-ins' folder: zolvex-host, the software token,
+# the key engine) and work (a folder removed on exit) and provisions a software token there
+# (scripts/demo/token_env.sh).
 token_test() {
     bin=$(cd "$1" && pwd)
     work=$(mktemp -d)

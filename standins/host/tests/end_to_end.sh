@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The host against the software token: listings, random bytes, writing a certificate,
 # hashing compared with OpenSSL, PIN failures and error texts.
-#   end_to_end.sh BIN_DIR
+#   end_to_end.sh STANDINS_DIR
 set -euo pipefail
 # shellcheck source=checks.sh
 source "$(dirname "$0")/checks.sh"

@@ -34,8 +34,9 @@ public:
     }
     bool failed() const override { return !ok_; }
     std::uint32_t states() const override {
-        return (ok_ ? 0 : AttemptFailed) | (triesLeft_ == 1 ? FinalTry : 0) |
-               (triesLeft_ <= 0 ? Locked : 0);
+        return (ok_ ? 0 : std::uint32_t{AttemptFailed}) |
+               (triesLeft_ == 1 ? std::uint32_t{FinalTry} : 0) |
+               (triesLeft_ <= 0 ? std::uint32_t{Locked} : 0);
     }
     const std::wstring& title() const override { return title_; }
     bool rememberPin() const override { return false; }

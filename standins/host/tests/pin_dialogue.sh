@@ -2,11 +2,12 @@
 # The user PIN on its ways into the host: refused on the command line, read from a private
 # file, taken out of the environment before a child process could inherit it, and asked on a
 # terminal before the data is read, again after a wrong PIN, until the token locks.
-#   pin_dialogue.sh BIN_DIR
+#   pin_dialogue.sh STANDINS_DIR PLUGIN_DIR
 set -euo pipefail
 # shellcheck source=checks.sh
 source "$(dirname "$0")/checks.sh"
 token_test "$1"
+plugins=$(cd "$2" && pwd)
 unset ZOLVEX_PIN  # each case hands the PIN over its own way
 
 pin=12345678
@@ -53,7 +54,7 @@ tr '\0' '\n' </proc/$PPID/environ >"$here/host.environ"
 SCRIPT
     chmod 755 "$work/host/register_zolvex.sh"
     XDG_CONFIG_DIRS=$work/no-drivers ZOLVEX_PIN=$pin \
-        "$work/host/zolvex-host" --modules "$bin" --drivers yes devices >/dev/null 2>&1 || true
+        "$work/host/zolvex-host" --modules "$plugins" --drivers yes devices >/dev/null 2>&1 || true
     [[ -s $work/host/installer.environ ]] || fail "the installer did not run"
     expect "ZOLVEX_SOFTTOKEN_DIR=" "$(cat "$work/host/installer.environ")"
     if grep -q "ZOLVEX_PIN" "$work/host/installer.environ"; then fail "a child inherits ZOLVEX_PIN"; fi

@@ -3,7 +3,7 @@
 # process: a signature before the removal, a failure that writes nothing while the token is
 # out, and verifying signatures after putting it back, twice; for both answers a dead session
 # gives, with caching on and off. `zolvex-host watch` reports the removal and the return.
-#   token_removal.sh BIN_DIR
+#   token_removal.sh STANDINS_DIR
 set -euo pipefail
 bin=$(cd "$1" && pwd)
 root=$(cd "$(dirname "$0")/../../.." && pwd)

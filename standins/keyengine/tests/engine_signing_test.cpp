@@ -177,7 +177,7 @@ TEST_P(EngineSigningTest, DigestSignVerifiesAgainstTokenPublicKey) {
 INSTANTIATE_TEST_SUITE_P(Families, EngineSigningTest,
                          ::testing::Values(&gost2001(), &gost2012_256(), &gost2012_256CryptoPro(),
                                            &gost2012_512()),
-                         [](const auto& info) { return std::string(info.param->name); });
+                         [](const auto& family) { return std::string(family.param->name); });
 
 }  // namespace
 }  // namespace keyengine_test

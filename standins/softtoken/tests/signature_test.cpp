@@ -42,31 +42,31 @@ struct KeyPair {
 
 // The templates the token module's request creator sends.
 struct KeyTemplates {
-    KeyTemplates(const std::string& id, const std::string& paramSet, unsigned bits)
-        : id(id),
-          paramSet(paramSet),
+    KeyTemplates(const std::string& keyId, const std::string& keyParamSet, unsigned bits)
+        : id(keyId),
+          paramSet(keyParamSet),
           hash(bits == 512 ? kStreebog512Oid : kStreebog256Oid),
           keyType(bits == 512 ? CKK_GOSTR3410_512 : CKK_GOSTR3410) {
         privateTemplate = {
-            {CKA_ID, (void*)this->id.data(), this->id.size()},
+            {CKA_ID, (void*)id.data(), id.size()},
             {CKA_CLASS, &privateClass, sizeof privateClass},
             {CKA_TOKEN, &yes, 1},
             {CKA_PRIVATE, &yes, 1},
             {CKA_UNWRAP, &yes, 1},
             {CKA_SIGN, &yes, 1},
             {CKA_KEY_TYPE, &keyType, sizeof keyType},
-            {CKA_GOSTR3410_PARAMS, (void*)this->paramSet.data(), this->paramSet.size()},
+            {CKA_GOSTR3410_PARAMS, (void*)paramSet.data(), paramSet.size()},
             {CKA_GOSTR3411_PARAMS, (void*)hash.data(), hash.size()},
             {CKA_DERIVE, &yes, 1},
         };
         publicTemplate = {
-            {CKA_ID, (void*)this->id.data(), this->id.size()},
+            {CKA_ID, (void*)id.data(), id.size()},
             {CKA_CLASS, &publicClass, sizeof publicClass},
             {CKA_TOKEN, &yes, 1},
             {CKA_WRAP, &yes, 1},
             {CKA_PRIVATE, &no, 1},
             {CKA_KEY_TYPE, &keyType, sizeof keyType},
-            {CKA_GOSTR3410_PARAMS, (void*)this->paramSet.data(), this->paramSet.size()},
+            {CKA_GOSTR3410_PARAMS, (void*)paramSet.data(), paramSet.size()},
             {CKA_GOSTR3411_PARAMS, (void*)hash.data(), hash.size()},
         };
         mechanism = bits == 512 ? CKM_GOSTR3410_512_KEY_PAIR_GEN : CKM_GOSTR3410_KEY_PAIR_GEN;

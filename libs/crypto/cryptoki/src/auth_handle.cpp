@@ -63,8 +63,8 @@ void TokenAuth::updateStates() {
     if (!library || library->getTokenInfo(device_.slot, &info) != CKR_OK) {
         BOOST_THROW_EXCEPTION(CryptoException(TokensLoginFailed));
     }
-    states_ = ((info.flags & CKF_USER_PIN_LOCKED) ? Locked : 0) |
-              ((info.flags & CKF_USER_PIN_FINAL_TRY) ? FinalTry : 0);
+    states_ = ((info.flags & CKF_USER_PIN_LOCKED) ? std::uint32_t{Locked} : 0) |
+              ((info.flags & CKF_USER_PIN_FINAL_TRY) ? std::uint32_t{FinalTry} : 0);
     if (!succeeded(lastResult_)) {
         states_ |= AttemptFailed;
     }

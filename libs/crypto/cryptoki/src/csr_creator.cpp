@@ -1,7 +1,6 @@
 #include "cryptoki/csr_creator.h"
 
 #include <algorithm>
-#include <memory>
 
 #include <boost/log/trivial.hpp>
 #include <boost/smart_ptr/make_shared.hpp>
@@ -13,26 +12,24 @@
 #include "cryptoki/icryptoki.h"
 #include "cryptoki/scoped_session.h"
 #include "exception/crypto.h"
+#include "key_engine.h"
 #include "module/itoken.h"
-#include "rtengine/rtengine.h"
 #include "ssl/csr_request.h"
 
 namespace kelvo::plugin::cryptoki {
 
 namespace {
 
-using EngineSession = std::unique_ptr<rt_eng_p11_session_st, decltype(&rt_eng_p11_session_free)>;
-using Key = std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)>;
-
 // The request signed by the new key through the key engine; empty when the engine cannot
 // wrap the pair.
 std::string signedRequest(ICryptoki& library, CK_SLOT_ID slot, CK_OBJECT_HANDLE privateKey,
                           CK_OBJECT_HANDLE publicKey,
                           const boost::shared_ptr<crypto::CsrParams>& params) {
-    EngineSession engine(
-        rt_eng_p11_session_wrap(library.functions(), library.sessionHandle(slot), 0, 0),
-        rt_eng_p11_session_free);
-    Key key(rt_eng_p11_key_pair_wrap(engine.get(), privateKey, publicKey), EVP_PKEY_free);
+    const KeyEngine engine(library.libraryPath());
+    // The key goes before the engine session it was made on.
+    const KeyEngine::Session session =
+        engine.wrapSession(library.functions(), library.sessionHandle(slot));
+    const KeyEngine::Key key = engine.wrapKeyPair(session, privateKey, publicKey);
     return key ? ssl::createCsr(key.get(), params) : std::string();
 }
 

@@ -12,8 +12,8 @@
 #include "cryptoki/provider.h"
 #include "cryptoki/scoped_session.h"
 #include "exception/crypto.h"
+#include "key_engine.h"
 #include "module/itoken.h"
-#include "rtengine/rtengine.h"
 
 namespace kelvo::plugin::cryptoki {
 
@@ -38,8 +38,8 @@ public:
     boost::shared_ptr<Device> device_;
     boost::shared_ptr<crypto::ICertificate> certificate_;
     boost::shared_ptr<Provider> provider_;
-    boost::shared_ptr<rt_eng_p11_session_st> engineSession_;
-    boost::shared_ptr<EVP_PKEY> key_;
+    KeyEngine::Session engineSession_;
+    KeyEngine::Key key_;
 
 private:
     // True when the session and login this key took are gone: its binding was dropped, or
@@ -80,6 +80,11 @@ bool PrivateKey::PrivateKeyImpl::authenticate(const std::string& pin) {
     if (!library) {
         return false;
     }
+    // Without the engine no key can come of it: nothing is opened or asked for.
+    const KeyEngine engine(library->libraryPath());
+    if (!engine.isLoaded()) {
+        return false;
+    }
     const CK_SLOT_ID slot = device_->slot;
     // The session and the login belong to the key until release().
     binding_ = library;
@@ -102,11 +107,8 @@ bool PrivateKey::PrivateKeyImpl::authenticate(const std::string& pin) {
     if (!privateObject) {
         BOOST_THROW_EXCEPTION(CryptoException(PrivateKeyNotFound));
     }
-    engineSession_.reset(
-        rt_eng_p11_session_wrap(library->functions(), library->sessionHandle(slot), 0, 0),
-        rt_eng_p11_session_free);
-    key_.reset(rt_eng_p11_key_pair_wrap(engineSession_.get(), *privateObject, *publicObject),
-               EVP_PKEY_free);
+    engineSession_ = engine.wrapSession(library->functions(), library->sessionHandle(slot));
+    key_ = engine.wrapKeyPair(engineSession_, *privateObject, *publicObject);
     return key_ != nullptr;
 }
 

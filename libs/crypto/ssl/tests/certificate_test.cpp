@@ -196,9 +196,9 @@ TEST_P(CertificateReader, AnswersTheSameForEveryEncoding) {
 INSTANTIATE_TEST_SUITE_P(TestCertificates, CertificateReader,
                          ::testing::Combine(::testing::ValuesIn(ssl::testing::kCertificates),
                                             ::testing::ValuesIn(ssl::testing::kFormats)),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param)) + "_" +
-                                    std::get<1>(info.param);
+                         [](const auto& combination) {
+                             return std::string(std::get<0>(combination.param)) + "_" +
+                                    std::get<1>(combination.param);
                          });
 
 TEST(CertificateReader, ReversesSerialsKeepingTheSignByte) {

@@ -1,21 +1,9 @@
-/* Key engine: turns a key pair held on a PKCS#11 token into an OpenSSL key whose private-key
- * operations run on the token through the caller's session.
- *
- *     rt_eng_p11_session_st* s = rt_eng_p11_session_wrap(functions, session, 0, 0);
- *     EVP_PKEY* key = rt_eng_p11_key_pair_wrap(s, privateKey, publicKey);
- *     ... X509_REQ_sign(request, key, NULL) ...
- *     EVP_PKEY_free(key);
- *     rt_eng_p11_session_free(s);
- *
- * The token session stays the caller's: the engine neither opens, logs into nor closes it,
- * and it must stay open (and logged in) for as long as the key is used for signing. A key
- * stays valid until EVP_PKEY_free, also after rt_eng_p11_session_free; the two may be
- * released in either order. One thread at a time per session. */
+/* The stand-in engine's exports: one function of each type the key engine interface names
+ * (engine/rtengine.h), so that the library can be called directly as well as looked up. */
 #ifndef RTENGINE_RTENGINE_H
 #define RTENGINE_RTENGINE_H
 
-#include <openssl/evp.h>
-#include <p11-kit/pkcs11.h>
+#include "engine/rtengine.h"
 
 #if defined(_WIN32) && defined(RT_ENG_BUILDING)
 #define RT_ENG_API __declspec(dllexport)
@@ -29,26 +17,9 @@
 extern "C" {
 #endif
 
-/* Opaque engine view of one PKCS#11 session. */
-typedef struct rt_eng_p11_session_st rt_eng_p11_session_st;
-
-/* Wraps an open session of the library behind functions. reserved1 and reserved2 must be 0.
- * Returns null when the function list is null or incomplete, the session is not valid or a
- * reserved argument is not 0. */
-RT_ENG_API rt_eng_p11_session_st* rt_eng_p11_session_wrap(CK_FUNCTION_LIST* functions,
-                                                          CK_SESSION_HANDLE session, int reserved1,
-                                                          int reserved2);
-
-/* A GOST R 34.10-2001 or 2012 (256 or 512 bit) key for the pair: the public half read from
- * publicKey, signatures made by the token with privateKey. The caller owns the result and
- * releases it with EVP_PKEY_free. Null when either handle is not a matching GOST key object
- * or the public value cannot be used. */
-RT_ENG_API EVP_PKEY* rt_eng_p11_key_pair_wrap(rt_eng_p11_session_st* session,
-                                              CK_OBJECT_HANDLE privateKey,
-                                              CK_OBJECT_HANDLE publicKey);
-
-/* Releases the wrapper; keys made from it stay usable. Null is ignored. */
-RT_ENG_API void rt_eng_p11_session_free(rt_eng_p11_session_st* session);
+RT_ENG_API rt_eng_p11_session_wrap_fn rt_eng_p11_session_wrap;
+RT_ENG_API rt_eng_p11_key_pair_wrap_fn rt_eng_p11_key_pair_wrap;
+RT_ENG_API rt_eng_p11_session_free_fn rt_eng_p11_session_free;
 
 #ifdef __cplusplus
 }

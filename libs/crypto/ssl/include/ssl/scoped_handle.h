@@ -10,7 +10,8 @@ class scoped_handle {
 public:
     using release_type = void (*)(T*);
 
-    scoped_handle(T* handle, release_type release) noexcept : handle_(handle), release_(release) {}
+    scoped_handle(T* handle, release_type releaseFunction) noexcept
+        : handle_(handle), release_(releaseFunction) {}
     ~scoped_handle() { reset(); }
 
     scoped_handle(scoped_handle&& other) noexcept

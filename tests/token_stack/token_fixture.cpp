@@ -4,10 +4,10 @@
 #include <boost/smart_ptr/make_shared.hpp>
 
 #include "crypto/iprivate_key.h"
-#include "cryptoki.h"
 #include "cryptoki/published.h"
 #include "cryptoki/scoped_session.h"
 #include "exception/exception.h"
+#include "function_list_cryptoki.h"
 #include "ssl/certificate.h"
 
 namespace kelvo::test {
@@ -31,7 +31,7 @@ int codeOf(const std::function<void()>& operation) {
 
 boost::shared_ptr<cryptoki::ICryptoki> TestToken::createCryptoki() {
     ++created;
-    return boost::make_shared<cryptoki::ZolvexCryptoki>();
+    return boost::make_shared<FunctionListCryptoki>(softtoken::kLibraryPath, kZolvexNames);
 }
 
 void TokenServicesTest::SetUp() {

@@ -192,11 +192,11 @@ INSTANTIATE_TEST_SUITE_P(DeadSessionAnswers, TokenRemoval,
                          ::testing::Combine(::testing::Values(CKR_DEVICE_REMOVED,
                                                               CKR_SESSION_HANDLE_INVALID),
                                             ::testing::Bool()),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param) == CKR_DEVICE_REMOVED
+                         [](const auto& answer) {
+                             return std::string(std::get<0>(answer.param) == CKR_DEVICE_REMOVED
                                                     ? "DeviceRemoved"
                                                     : "HandleInvalid") +
-                                    (std::get<1>(info.param) ? "_Cached" : "_Uncached");
+                                    (std::get<1>(answer.param) ? "_Cached" : "_Uncached");
                          });
 
 }  // namespace

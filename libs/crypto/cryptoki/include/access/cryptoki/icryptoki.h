@@ -7,6 +7,7 @@
 #include <boost/core/noncopyable.hpp>
 #include <boost/optional.hpp>
 
+#include "cryptoki/library_functions.h"
 #include "cryptoki/pkcs11.h"
 
 namespace kelvo::plugin::crypto {
@@ -97,66 +98,8 @@ public:
     // The library's function list; throws when there is none.
     virtual CK_FUNCTION_LIST* functions() = 0;
 
-    // The library's entries, arguments unchanged.
-    virtual CK_RV C_WaitForSlotEvent(CK_FLAGS flags, CK_SLOT_ID* slot, void* reserved) = 0;
-    virtual CK_RV C_Initialize(void* initArgs) = 0;
-    virtual CK_RV C_Finalize(void* reserved) = 0;
-    virtual CK_RV C_GetSlotList(CK_BBOOL tokenPresent, CK_SLOT_ID* slots, CK_ULONG* count) = 0;
-    virtual CK_RV C_GetMechanismList(CK_SLOT_ID slot, CK_MECHANISM_TYPE* mechanisms,
-                                     CK_ULONG* count) = 0;
-    virtual CK_RV C_GetTokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO* info) = 0;
-    virtual CK_RV C_OpenSession(CK_SLOT_ID slot, CK_FLAGS flags, void* application,
-                                CK_NOTIFY notify, CK_SESSION_HANDLE* session) = 0;
-    virtual CK_RV C_CloseSession(CK_SESSION_HANDLE session) = 0;
-    virtual CK_RV C_Login(CK_SESSION_HANDLE session, CK_USER_TYPE userType, CK_UTF8CHAR* pin,
-                          CK_ULONG pinLength) = 0;
-    virtual CK_RV C_Logout(CK_SESSION_HANDLE session) = 0;
-    virtual CK_RV C_FindObjectsInit(CK_SESSION_HANDLE session, CK_ATTRIBUTE* attributes,
-                                    CK_ULONG count) = 0;
-    virtual CK_RV C_FindObjects(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE* objects,
-                                CK_ULONG maxCount, CK_ULONG* count) = 0;
-    virtual CK_RV C_FindObjectsFinal(CK_SESSION_HANDLE session) = 0;
-    virtual CK_RV C_CreateObject(CK_SESSION_HANDLE session, CK_ATTRIBUTE* attributes,
-                                 CK_ULONG count, CK_OBJECT_HANDLE* object) = 0;
-    virtual CK_RV C_DestroyObject(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object) = 0;
-    virtual CK_RV C_SetAttributeValue(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object,
-                                      CK_ATTRIBUTE* attributes, CK_ULONG count) = 0;
-    virtual CK_RV C_GetAttributeValue(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object,
-                                      CK_ATTRIBUTE* attributes, CK_ULONG count) = 0;
-    virtual CK_RV C_GenerateKeyPair(CK_SESSION_HANDLE session, CK_MECHANISM* mechanism,
-                                    CK_ATTRIBUTE* publicTemplate, CK_ULONG publicCount,
-                                    CK_ATTRIBUTE* privateTemplate, CK_ULONG privateCount,
-                                    CK_OBJECT_HANDLE* publicKey, CK_OBJECT_HANDLE* privateKey) = 0;
-    virtual CK_RV C_DigestInit(CK_SESSION_HANDLE session, CK_MECHANISM* mechanism) = 0;
-    virtual CK_RV C_Digest(CK_SESSION_HANDLE session, CK_BYTE* data, CK_ULONG length,
-                           CK_BYTE* digest, CK_ULONG* digestLength) = 0;
-    virtual CK_RV C_DigestUpdate(CK_SESSION_HANDLE session, CK_BYTE* part, CK_ULONG length) = 0;
-    virtual CK_RV C_DigestFinal(CK_SESSION_HANDLE session, CK_BYTE* digest,
-                                CK_ULONG* digestLength) = 0;
-    virtual CK_RV C_SignInit(CK_SESSION_HANDLE session, CK_MECHANISM* mechanism,
-                             CK_OBJECT_HANDLE key) = 0;
-    virtual CK_RV C_Sign(CK_SESSION_HANDLE session, CK_BYTE* data, CK_ULONG length,
-                         CK_BYTE* signature, CK_ULONG* signatureLength) = 0;
-    virtual CK_RV C_SignUpdate(CK_SESSION_HANDLE session, CK_BYTE* part, CK_ULONG length) = 0;
-    virtual CK_RV C_SignFinal(CK_SESSION_HANDLE session, CK_BYTE* signature,
-                              CK_ULONG* signatureLength) = 0;
-    virtual CK_RV C_DecryptInit(CK_SESSION_HANDLE session, CK_MECHANISM* mechanism,
-                                CK_OBJECT_HANDLE key) = 0;
-    virtual CK_RV C_Decrypt(CK_SESSION_HANDLE session, CK_BYTE* encrypted, CK_ULONG encryptedLength,
-                            CK_BYTE* data, CK_ULONG* dataLength) = 0;
-    virtual CK_RV C_DecryptUpdate(CK_SESSION_HANDLE session, CK_BYTE* encryptedPart,
-                                  CK_ULONG encryptedLength, CK_BYTE* part,
-                                  CK_ULONG* partLength) = 0;
-    virtual CK_RV C_DecryptFinal(CK_SESSION_HANDLE session, CK_BYTE* lastPart,
-                                 CK_ULONG* lastPartLength) = 0;
-    virtual CK_RV C_GenerateRandom(CK_SESSION_HANDLE session, CK_BYTE* data, CK_ULONG length) = 0;
-    virtual CK_RV C_DeriveKey(CK_SESSION_HANDLE session, CK_MECHANISM* mechanism,
-                              CK_OBJECT_HANDLE baseKey, CK_ATTRIBUTE* attributes, CK_ULONG count,
-                              CK_OBJECT_HANDLE* key) = 0;
-    virtual CK_RV C_UnwrapKey(CK_SESSION_HANDLE session, CK_MECHANISM* mechanism,
-                              CK_OBJECT_HANDLE unwrappingKey, CK_BYTE* wrappedKey,
-                              CK_ULONG wrappedLength, CK_ATTRIBUTE* attributes, CK_ULONG count,
-                              CK_OBJECT_HANDLE* key) = 0;
+    // The library's entries, arguments unchanged (see library_functions.h).
+    KELVO_CRYPTOKI_LIBRARY_FUNCTIONS(KELVO_CRYPTOKI_DECLARE_ENTRY, ICryptoki)
     virtual CK_FUNCTION_LIST* functionList() = 0;
 
     // A token pulled out takes the slot's session and login with it. The slot's record starts

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -81,6 +82,19 @@ protected:
     }
 };
 
+// The software token in a folder the key engine did not come with.
+class EngineLessToken : public test::TestToken {
+public:
+    using TestToken::TestToken;
+    boost::shared_ptr<cryptoki::ICryptoki> createCryptoki() override {
+        struct Binding : test::FunctionListCryptoki {
+            Binding() : FunctionListCryptoki(softtoken::kLibraryPath, test::kZolvexNames) {}
+            std::string libraryPath() const override { return "/nonexistent/voxa_pkcs11_main.so"; }
+        };
+        return boost::make_shared<Binding>();
+    }
+};
+
 }  // namespace
 
 TEST_F(CsrCreatorTest, EveryParameterSetGivesAVerifiableRequestForTheTokenKey) {
@@ -138,6 +152,29 @@ TEST_F(CsrCreatorTest, ExportableIsRefusedAndSwitchedOff) {
     EXPECT_FALSE(request->exportable);
     EXPECT_FALSE(result->exportable);
     EXPECT_TRUE(log.contains("cryptoki: csr.param.exportable=true unsupported, switch to false"));
+}
+
+TEST_F(CsrCreatorTest, WithoutTheKeyEngineTheKeyPairComesWithoutRequestOrOpenSslKey) {
+    token_ = std::make_unique<EngineLessToken>(&session_);
+    test::LogCapture log;
+    const auto result = token_->createCsrCreator()->create(params("1.2.643.2.2.35.1"), nullptr);
+    ASSERT_TRUE(result);
+    EXPECT_TRUE(result->request.empty());
+    EXPECT_EQ(result->publicKeyValue.size(), 64u);
+    const auto lookedAt = log.texts();
+    EXPECT_TRUE(std::any_of(lookedAt.begin(), lookedAt.end(), [](const std::string& line) {
+        return boost::starts_with(line,
+                                  "cryptoki: key engine not loaded: /nonexistent/rtengine.so");
+    }));
+    token_->cryptoki()->releaseSlot(kSlot);
+
+    ASSERT_TRUE(token_->addCertificate(device(), certificateFor(result->publicKeyValue, "7F02"),
+                                       result->keyId.data(), result->keyId.size(),
+                                       softtoken::kUserPin));
+    const auto key = token_->findCertificate(device(), result->keyId)->privateKey();
+    EXPECT_FALSE(key->authenticate(softtoken::kUserPin));
+    EXPECT_FALSE(key->isAuthenticated());
+    EXPECT_EQ(openSessions(), 0u);  // nothing was opened for a key that cannot come
 }
 
 TEST(KeyParams, TemplatesFollowTheParameterSetAndTheModel) {

@@ -10,14 +10,17 @@
 #include "cryptoki/device.h"
 #include "cryptoki/icryptoki.h"
 #include "cryptoki/token.h"
+#include "function_list_cryptoki.h"
 #include "host/session.h"
 #include "host/ui_service.h"
 #include "softtoken_fixture.h"
 
 namespace kelvo::test {
 
-// The PKCS#11 token as the module builds it, bound to the software token beside the
-// test program.
+// What the module's binding answers for model and alias.
+inline const BindingNames kZolvexNames{"ZOLVEXToken GOST", "ZOLVEXToken GOST"};
+
+// The PKCS#11 token as the module builds it, bound to the software token.
 class TestToken : public plugin::cryptoki::Token {
 public:
     explicit TestToken(host::Session* session) : session_(session) {}
