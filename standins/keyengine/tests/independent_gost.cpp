@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 
+#include "gost_key_pair.h"
 #include "gost_verifier.h"
 
 namespace keyengine_test {
@@ -21,56 +22,16 @@ struct Freer {
     void operator()(T* object) const { Free(object); }
 };
 
-// A hand-built X509_PUBKEY carries no decoded key; a DER round trip decodes it.
-Pkey reencoded(X509_PUBKEY* publicKey) {
-    requireGostEncodings();
-    unsigned char* der = nullptr;
-    const int length = i2d_X509_PUBKEY(publicKey, &der);
-    const unsigned char* in = der;
-    ERR_set_mark();
-    Pkey key(length > 0 ? d2i_PUBKEY(nullptr, &in, length) : nullptr);
-    ERR_pop_to_mark();
-    OPENSSL_free(der);
-    return key;
-}
-
 }  // namespace
-
-std::string oidDer(const std::string& dotted) {
-    std::unique_ptr<ASN1_OBJECT, Freer<ASN1_OBJECT, ASN1_OBJECT_free>> object(
-        OBJ_txt2obj(dotted.c_str(), 1));
-    if (!object) {
-        throw std::invalid_argument(dotted);
-    }
-    const int length = i2d_ASN1_OBJECT(object.get(), nullptr);
-    std::string der(static_cast<std::size_t>(length), '\0');
-    auto* out = reinterpret_cast<unsigned char*>(der.data());
-    i2d_ASN1_OBJECT(object.get(), &out);
-    return der;
-}
 
 Pkey gostPublicKey(int algorithmNid, const std::string& paramSet, const std::string& value) {
     requireGostEncodings();
-    std::unique_ptr<ASN1_OCTET_STRING, Freer<ASN1_OCTET_STRING, ASN1_OCTET_STRING_free>> octets(
-        ASN1_OCTET_STRING_new());
-    ASN1_OCTET_STRING_set(octets.get(), reinterpret_cast<const unsigned char*>(value.data()),
-                          static_cast<int>(value.size()));
-    unsigned char* encoded = nullptr;
-    const int encodedLength = i2d_ASN1_OCTET_STRING(octets.get(), &encoded);
-
-    // AlgorithmIdentifier parameters: SEQUENCE { publicKeyParamSet }.
-    const std::string parameters =
-        "\x30" + std::string(1, static_cast<char>(paramSet.size())) + paramSet;
-    ASN1_STRING* sequence = ASN1_STRING_new();
-    ASN1_STRING_set(sequence, parameters.data(), static_cast<int>(parameters.size()));
-    std::unique_ptr<X509_PUBKEY, Freer<X509_PUBKEY, X509_PUBKEY_free>> pubkey(X509_PUBKEY_new());
-    if (!X509_PUBKEY_set0_param(pubkey.get(), OBJ_nid2obj(algorithmNid), V_ASN1_SEQUENCE, sequence,
-                                encoded, encodedLength)) {
-        ASN1_STRING_free(sequence);
-        OPENSSL_free(encoded);
-        return nullptr;
-    }
-    return reencoded(pubkey.get());
+    const std::string info = kelvo::test::gostPublicKeyInfo(algorithmNid, paramSet, value);
+    const auto* in = reinterpret_cast<const unsigned char*>(info.data());
+    ERR_set_mark();
+    Pkey key(d2i_PUBKEY(nullptr, &in, static_cast<long>(info.size())));
+    ERR_pop_to_mark();
+    return key;
 }
 
 std::string publicValue(EVP_PKEY* key) {

@@ -15,9 +15,6 @@ struct PkeyFree {
 };
 using Pkey = std::unique_ptr<EVP_PKEY, PkeyFree>;
 
-// DER of a dotted OID.
-std::string oidDer(const std::string& dotted);
-
 // A verification key made by the gost engine from the algorithm, the DER parameter set and
 // the little-endian x || y; null when OpenSSL refuses it.
 Pkey gostPublicKey(int algorithmNid, const std::string& paramSet, const std::string& value);

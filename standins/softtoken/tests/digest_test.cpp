@@ -7,6 +7,7 @@
 #include <memory>
 #include <random>
 
+#include "gost_key_pair.h"
 #include "gost_verifier.h"
 #include "softtoken_fixture.h"
 
@@ -20,8 +21,8 @@ const std::string kM2 = unhex(
     "ece820ede020f5f0e0e1f0fbff20efebfaeafb20c8e3eef0e5e2fb");
 
 const std::string kGost94Oid = unhex("06072a850302021e01");
-const std::string kStreebog256Oid = unhex("06082a85030701010202");
-const std::string kStreebog512Oid = unhex("06082a85030701010203");
+using kelvo::test::kStreebog256Oid;
+using kelvo::test::kStreebog512Oid;
 
 struct Vector {
     CK_MECHANISM_TYPE mechanism;

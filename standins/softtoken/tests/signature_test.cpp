@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "gost_key_pair.h"
 #include "gost_verifier.h"
 #include "softtoken_fixture.h"
 
@@ -14,9 +15,6 @@ struct ParamSetCase {
     std::string der;
     unsigned bits;
 };
-
-const std::string kStreebog256Oid = unhex("06082a85030701010202");
-const std::string kStreebog512Oid = unhex("06082a85030701010203");
 
 std::vector<ParamSetCase> allParamSets() {
     return {
@@ -35,56 +33,9 @@ std::vector<ParamSetCase> allParamSets() {
     };
 }
 
-struct KeyPair {
-    CK_OBJECT_HANDLE publicKey = CK_INVALID_HANDLE;
-    CK_OBJECT_HANDLE privateKey = CK_INVALID_HANDLE;
-};
-
-// The templates the token module's request creator sends.
-struct KeyTemplates {
-    KeyTemplates(const std::string& keyId, const std::string& keyParamSet, unsigned bits)
-        : id(keyId),
-          paramSet(keyParamSet),
-          hash(bits == 512 ? kStreebog512Oid : kStreebog256Oid),
-          keyType(bits == 512 ? CKK_GOSTR3410_512 : CKK_GOSTR3410) {
-        privateTemplate = {
-            {CKA_ID, (void*)id.data(), id.size()},
-            {CKA_CLASS, &privateClass, sizeof privateClass},
-            {CKA_TOKEN, &yes, 1},
-            {CKA_PRIVATE, &yes, 1},
-            {CKA_UNWRAP, &yes, 1},
-            {CKA_SIGN, &yes, 1},
-            {CKA_KEY_TYPE, &keyType, sizeof keyType},
-            {CKA_GOSTR3410_PARAMS, (void*)paramSet.data(), paramSet.size()},
-            {CKA_GOSTR3411_PARAMS, (void*)hash.data(), hash.size()},
-            {CKA_DERIVE, &yes, 1},
-        };
-        publicTemplate = {
-            {CKA_ID, (void*)id.data(), id.size()},
-            {CKA_CLASS, &publicClass, sizeof publicClass},
-            {CKA_TOKEN, &yes, 1},
-            {CKA_WRAP, &yes, 1},
-            {CKA_PRIVATE, &no, 1},
-            {CKA_KEY_TYPE, &keyType, sizeof keyType},
-            {CKA_GOSTR3410_PARAMS, (void*)paramSet.data(), paramSet.size()},
-            {CKA_GOSTR3411_PARAMS, (void*)hash.data(), hash.size()},
-        };
-        mechanism = bits == 512 ? CKM_GOSTR3410_512_KEY_PAIR_GEN : CKM_GOSTR3410_KEY_PAIR_GEN;
-    }
-    KeyTemplates(const KeyTemplates&) = delete;
-
-    std::string id;
-    std::string paramSet;
-    std::string hash;
-    CK_KEY_TYPE keyType;
-    CK_OBJECT_CLASS privateClass = CKO_PRIVATE_KEY;
-    CK_OBJECT_CLASS publicClass = CKO_PUBLIC_KEY;
-    CK_BBOOL yes = CK_TRUE;
-    CK_BBOOL no = CK_FALSE;
-    CK_MECHANISM_TYPE mechanism;
-    std::vector<CK_ATTRIBUTE> privateTemplate;
-    std::vector<CK_ATTRIBUTE> publicTemplate;
-};
+using kelvo::test::GostKeyTemplates;
+using kelvo::test::KeyPair;
+using KeyTemplates = GostKeyTemplates;
 
 class SignatureTest : public ::testing::Test {
 protected:
@@ -96,18 +47,12 @@ protected:
     }
 
     CK_RV generate(KeyTemplates& templates, KeyPair& pair) {
-        CK_MECHANISM mechanism{templates.mechanism, nullptr, 0};
-        return library->C_GenerateKeyPair(
-            session->handle(), &mechanism, templates.publicTemplate.data(),
-            templates.publicTemplate.size(), templates.privateTemplate.data(),
-            templates.privateTemplate.size(), &pair.publicKey, &pair.privateKey);
+        return templates.generate(library.functions(), session->handle(), pair);
     }
 
     KeyPair generate(const std::string& paramSet, unsigned bits, const std::string& id = "key") {
-        KeyTemplates templates(id, paramSet, bits);
-        KeyPair pair;
-        EXPECT_EQ(generate(templates, pair), CKR_OK);
-        return pair;
+        return kelvo::test::generateGostKeyPair(library.functions(), session->handle(), id,
+                                                paramSet, bits);
     }
 
     std::string sign(CK_MECHANISM_TYPE type, CK_OBJECT_HANDLE key, std::string data) {
