@@ -1,6 +1,7 @@
 // Key pairs and signatures on the token, checked independently with OpenSSL.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include "gost_key_pair.h"
@@ -186,65 +187,54 @@ TEST_F(SignatureTest, PrivateKeyNeverLeavesTheToken) {
 
 TEST_F(SignatureTest, RefusesBadKeyTemplates) {
     const std::string tc26A = allParamSets()[0].der;
+    const std::string tc26B = allParamSets()[1].der;
     const std::string tc26_512 = allParamSets()[9].der;
+    const std::string testCurve = unhex("06072a850302022300");
+    const struct {
+        const char* what;
+        const std::string& paramSet;
+        unsigned bits;
+        std::function<void(KeyTemplates&)> spoil;
+        CK_RV expected;
+    } cases[] = {
+        {"public hash parameters are optional", tc26A, 256,
+         [](auto& t) { t.publicTemplate.pop_back(); }, CKR_OK},
+        {"no parameter set", tc26A, 256,
+         [](auto& t) {
+             t.publicTemplate.erase(t.publicTemplate.begin() + 6);
+             t.privateTemplate.erase(t.privateTemplate.begin() + 7);
+         },
+         CKR_TEMPLATE_INCOMPLETE},
+        {"512-bit set, 256-bit generation", tc26_512, 512,
+         [](auto& t) { t.mechanism = CKM_GOSTR3410_KEY_PAIR_GEN; }, CKR_TEMPLATE_INCONSISTENT},
+        {"256-bit set, 512-bit key type", tc26A, 256,
+         [](auto& t) { t.keyType = CKK_GOSTR3410_512; }, CKR_TEMPLATE_INCONSISTENT},
+        {"public class for the private half", tc26A, 256,
+         [](auto& t) { t.privateClass = CKO_PUBLIC_KEY; }, CKR_TEMPLATE_INCONSISTENT},
+        {"halves on different sets", tc26A, 256,
+         [&](auto& t) { t.privateTemplate[7].pValue = const_cast<char*>(tc26B.data()); },
+         CKR_TEMPLATE_INCONSISTENT},
+        {"a private key is always private", tc26A, 256,
+         [](auto& t) { t.privateTemplate[3].pValue = &t.no; }, CKR_TEMPLATE_INCONSISTENT},
+        {"the test curve", testCurve, 256, [](auto&) {}, CKR_ATTRIBUTE_VALUE_INVALID},
+        {"CKA_TOKEN is one byte", tc26A, 256, [](auto& t) { t.privateTemplate[2].ulValueLen = 4; },
+         CKR_ATTRIBUTE_VALUE_INVALID},
+    };
     KeyPair pair;
-    {
-        KeyTemplates t("k", tc26A, 256);
-        t.publicTemplate.pop_back();  // drop the hash parameters: they are optional
-        EXPECT_EQ(generate(t, pair), CKR_OK);
+    for (const auto& entry : cases) {
+        KeyTemplates t("k", entry.paramSet, entry.bits);
+        entry.spoil(t);
+        EXPECT_EQ(generate(t, pair), entry.expected) << entry.what;
     }
-    {
-        KeyTemplates t("k", tc26A, 256);
-        t.publicTemplate.erase(t.publicTemplate.begin() + 6);
-        t.privateTemplate.erase(t.privateTemplate.begin() + 7);
-        EXPECT_EQ(generate(t, pair), CKR_TEMPLATE_INCOMPLETE);
-    }
-    {
-        KeyTemplates t("k", tc26_512, 512);
-        t.mechanism = CKM_GOSTR3410_KEY_PAIR_GEN;
-        EXPECT_EQ(generate(t, pair), CKR_TEMPLATE_INCONSISTENT);
-    }
-    {
-        KeyTemplates t("k", tc26A, 256);
-        t.keyType = CKK_GOSTR3410_512;
-        EXPECT_EQ(generate(t, pair), CKR_TEMPLATE_INCONSISTENT);
-    }
-    {
-        KeyTemplates t("k", tc26A, 256);
-        t.privateClass = CKO_PUBLIC_KEY;
-        EXPECT_EQ(generate(t, pair), CKR_TEMPLATE_INCONSISTENT);
-    }
-    {
-        KeyTemplates t("k", tc26A, 256);
-        const std::string tc26B = allParamSets()[1].der;
-        t.privateTemplate[7].pValue = (void*)tc26B.data();
-        EXPECT_EQ(generate(t, pair), CKR_TEMPLATE_INCONSISTENT);
-    }
-    {
-        KeyTemplates t("k", tc26A, 256);
-        t.privateTemplate[3].pValue = &t.no;  // a private key is always private
-        EXPECT_EQ(generate(t, pair), CKR_TEMPLATE_INCONSISTENT);
-    }
-    {
-        const std::string unknown = unhex("06072a850302022300");  // the test curve
-        KeyTemplates t("k", unknown, 256);
-        EXPECT_EQ(generate(t, pair), CKR_ATTRIBUTE_VALUE_INVALID);
-    }
-    {
-        KeyTemplates t("k", tc26A, 256);
-        t.privateTemplate[2].ulValueLen = 4;  // CKA_TOKEN is one byte
-        EXPECT_EQ(generate(t, pair), CKR_ATTRIBUTE_VALUE_INVALID);
-    }
-    {
-        KeyTemplates t("k", tc26A, 256);
-        CK_MECHANISM mechanism{t.mechanism, nullptr, 0};
-        EXPECT_EQ(library->C_GenerateKeyPair(session->handle(), &mechanism, nullptr, 1,
-                                             t.privateTemplate.data(), t.privateTemplate.size(),
-                                             &pair.publicKey, &pair.privateKey),
-                  CKR_ARGUMENTS_BAD);
-        ASSERT_EQ(library->C_Logout(session->handle()), CKR_OK);
-        EXPECT_EQ(generate(t, pair), CKR_USER_NOT_LOGGED_IN);
-    }
+
+    KeyTemplates t("k", tc26A, 256);
+    CK_MECHANISM mechanism{t.mechanism, nullptr, 0};
+    EXPECT_EQ(library->C_GenerateKeyPair(session->handle(), &mechanism, nullptr, 1,
+                                         t.privateTemplate.data(), t.privateTemplate.size(),
+                                         &pair.publicKey, &pair.privateKey),
+              CKR_ARGUMENTS_BAD);
+    ASSERT_EQ(library->C_Logout(session->handle()), CKR_OK);
+    EXPECT_EQ(generate(t, pair), CKR_USER_NOT_LOGGED_IN);
 }
 
 TEST_F(SignatureTest, SigningRulesAndErrors) {
