@@ -35,15 +35,13 @@ TEST(ProviderCatalogue, FindsRecordsByExactWideOrWindows1251Name) {
     const std::wstring shared = L"Quintera JaCarta Key Storage Provider";
     const auto first = std::find_if(all.begin(), all.end(),
                                     [&](const auto& record) { return record->name == shared; });
-    ASSERT_NE(std::count_if(first, all.end(), [&](const auto& r) { return r->name == shared; }),
-              1);
+    ASSERT_NE(std::count_if(first, all.end(), [&](const auto& r) { return r->name == shared; }), 1);
     EXPECT_EQ(*first, catalogue::findProvider(shared));
 
     EXPECT_FALSE(catalogue::findProvider(std::wstring(L"rutoken ecp")));
     EXPECT_FALSE(catalogue::findProvider(std::wstring()));
     // "Рутокен ЭЦП" in Windows-1251 is a keyword, not a registered name.
-    EXPECT_FALSE(
-        catalogue::findProvider(boost::locale::conv::from_utf(u8"Рутокен ЭЦП", "CP1251")));
+    EXPECT_FALSE(catalogue::findProvider(boost::locale::conv::from_utf(u8"Рутокен ЭЦП", "CP1251")));
 }
 
 TEST(ProviderCatalogue, ReducedEditionDropsKeyStorageProvidersOnly) {
