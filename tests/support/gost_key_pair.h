@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "pkcs11_gost.h"
+#include <p11-kit/pkcs11.h>
+#include <p11-kit/pkcs11x.h>
 
 namespace kelvo::test {
 
