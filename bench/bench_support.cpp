@@ -1,8 +1,6 @@
 #include "bench_support.h"
 
-#include <openssl/bn.h>
 #include <openssl/provider.h>
-#include <openssl/x509.h>
 
 #include <algorithm>
 #include <cstring>
@@ -15,13 +13,11 @@
 #include "cryptoki.h"
 #include "cryptoki/icryptoki.h"
 #include "cryptoki/scoped_session.h"
+#include "gost_key_pair.h"
 
 namespace kelvo::bench {
 
 namespace cryptoki = plugin::cryptoki;
-
-const std::string kParamSetCryptoProA("\x06\x07\x2A\x85\x03\x02\x02\x23\x01", 9);
-const std::string kStreebog256("\x06\x08\x2A\x85\x03\x07\x01\x01\x02\x02", 10);
 
 namespace {
 
@@ -39,18 +35,6 @@ void check(CK_RV rv, const std::string& call) {
 
 CK_UTF8CHAR* pinBytes(const char* pin) {
     return reinterpret_cast<CK_UTF8CHAR*>(const_cast<char*>(pin));
-}
-
-std::string tlv(unsigned char tag, const std::string& content) {
-    require(content.size() < 128, "long DER content");
-    return std::string(1, static_cast<char>(tag)) + static_cast<char>(content.size()) + content;
-}
-
-std::string subjectPublicKeyInfo(const std::string& publicValue) {
-    const std::string algorithm("\x06\x08\x2A\x85\x03\x07\x01\x01\x01\x01", 10);
-    const std::string parameters = tlv(0x30, kParamSetCryptoProA + kStreebog256);
-    const std::string key = std::string(1, '\0') + tlv(0x04, publicValue);
-    return tlv(0x30, tlv(0x30, algorithm + parameters) + tlv(0x03, key));
 }
 
 }  // namespace
@@ -169,79 +153,10 @@ boost::shared_ptr<cryptoki::Device> deviceOf(BenchToken& token) {
     throw std::runtime_error("bench: no device in slot 0");
 }
 
-CertificateIssuer::CertificateIssuer() : engine_(ENGINE_by_id("gost")) {
-    require(engine_ && ENGINE_init(engine_.get()), "no gost engine");
-    ENGINE_register_pkey_asn1_meths(engine_.get());
-    std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> context(
-        EVP_PKEY_CTX_new_id(NID_id_GostR3410_2012_256, engine_.get()), EVP_PKEY_CTX_free);
-    EVP_PKEY* key = nullptr;
-    require(context && EVP_PKEY_keygen_init(context.get()) > 0 &&
-                EVP_PKEY_CTX_ctrl_str(context.get(), "paramset", "A") > 0 &&
-                EVP_PKEY_keygen(context.get(), &key) > 0,
-            "CA key generation");
-    caKey_.reset(key);
-}
-
-CertificateIssuer::~CertificateIssuer() = default;
-
-std::string CertificateIssuer::issue(const std::string& publicValue, long serial,
-                                     const std::string& commonName) const {
-    const std::string spki = subjectPublicKeyInfo(publicValue);
-    const auto* cursor = reinterpret_cast<const unsigned char*>(spki.data());
-    std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(
-        d2i_PUBKEY(nullptr, &cursor, static_cast<long>(spki.size())), EVP_PKEY_free);
-    require(key != nullptr, "public key decoding");
-    std::unique_ptr<X509, decltype(&X509_free)> certificate(X509_new(), X509_free);
-    ASN1_INTEGER_set(X509_get_serialNumber(certificate.get()), serial);
-    X509_set_version(certificate.get(), 2);
-    const auto* name = reinterpret_cast<const unsigned char*>(commonName.c_str());
-    X509_NAME_add_entry_by_txt(X509_get_subject_name(certificate.get()), "CN", MBSTRING_UTF8, name,
-                               -1, -1, 0);
-    X509_NAME_add_entry_by_txt(X509_get_issuer_name(certificate.get()), "CN", MBSTRING_UTF8,
-                               reinterpret_cast<const unsigned char*>("Bench CA"), -1, -1, 0);
-    X509_gmtime_adj(X509_getm_notBefore(certificate.get()), 0);
-    X509_gmtime_adj(X509_getm_notAfter(certificate.get()), 86400L * 365);
-    require(X509_set_pubkey(certificate.get(), key.get()) == 1, "set public key");
-    const EVP_MD* digest = ENGINE_get_digest(engine_.get(), NID_id_GostR3411_2012_256);
-    require(digest && X509_sign(certificate.get(), caKey_.get(), digest) > 0, "signing");
-    const int length = i2d_X509(certificate.get(), nullptr);
-    require(length > 0, "certificate encoding");
-    std::string der(static_cast<std::size_t>(length), '\0');
-    auto* out = reinterpret_cast<unsigned char*>(der.data());
-    i2d_X509(certificate.get(), &out);
-    return der;
-}
-
 std::string generateKeyPair(cryptoki::ICryptoki& library, const std::string& id) {
-    CK_BBOOL yes = CK_TRUE;
-    CK_OBJECT_CLASS publicClass = CKO_PUBLIC_KEY;
-    CK_OBJECT_CLASS privateClass = CKO_PRIVATE_KEY;
-    CK_KEY_TYPE keyType = CKK_GOSTR3410;
-    std::string keyId = id;
-    std::string params = kParamSetCryptoProA;
-    std::string hash = kStreebog256;
-    std::vector<CK_ATTRIBUTE> publicTemplate{{CKA_ID, keyId.data(), keyId.size()},
-                                             {CKA_CLASS, &publicClass, sizeof publicClass},
-                                             {CKA_TOKEN, &yes, 1},
-                                             {CKA_KEY_TYPE, &keyType, sizeof keyType},
-                                             {CKA_GOSTR3410_PARAMS, params.data(), params.size()},
-                                             {CKA_GOSTR3411_PARAMS, hash.data(), hash.size()}};
-    std::vector<CK_ATTRIBUTE> privateTemplate{{CKA_ID, keyId.data(), keyId.size()},
-                                              {CKA_CLASS, &privateClass, sizeof privateClass},
-                                              {CKA_TOKEN, &yes, 1},
-                                              {CKA_PRIVATE, &yes, 1},
-                                              {CKA_SIGN, &yes, 1},
-                                              {CKA_KEY_TYPE, &keyType, sizeof keyType},
-                                              {CKA_GOSTR3410_PARAMS, params.data(), params.size()},
-                                              {CKA_GOSTR3411_PARAMS, hash.data(), hash.size()}};
-    CK_MECHANISM mechanism{CKM_GOSTR3410_KEY_PAIR_GEN, nullptr, 0};
-    CK_OBJECT_HANDLE publicKey = 0;
-    CK_OBJECT_HANDLE privateKey = 0;
-    check(library.generateKeyPair(kSlot, &mechanism, publicTemplate.data(), publicTemplate.size(),
-                                  privateTemplate.data(), privateTemplate.size(), &publicKey,
-                                  &privateKey),
-          "C_GenerateKeyPair");
-    return cryptoki::attribute(library, kSlot, publicKey, CKA_VALUE);
+    const test::KeyPair pair =
+        test::generateGostKeyPair(library.functions(), library.sessionHandle(kSlot), id);
+    return cryptoki::attribute(library, kSlot, pair.publicKey, CKA_VALUE);
 }
 
 void storeCertificate(cryptoki::ICryptoki& library, const std::string& der, const std::string& id) {

@@ -22,11 +22,12 @@
 #include <sstream>
 #include <string>
 
-#include <boost/algorithm/hex.hpp>
+#include <boost/format.hpp>
 #include <boost/log/core.hpp>
 #include <boost/smart_ptr/make_shared.hpp>
 
 #include "bench_support.h"
+#include "certificate_factory.h"
 #include "crypto/iauth_handle.h"
 #include "crypto/icsr_creator.h"
 #include "cryptoki/hash.h"
@@ -58,12 +59,6 @@ long soakRounds() {
 
 fs::path executableDirectory() {
     return fs::read_symlink("/proc/self/exe").parent_path();
-}
-
-std::string hex(const std::string& bytes) {
-    std::string out;
-    boost::algorithm::hex_lower(bytes, std::back_inserter(out));
-    return out;
 }
 
 // The token folder: ZOLVEX_SOFTTOKEN_DIR when given (run.sh makes one), else a private one
@@ -156,11 +151,12 @@ public:
             cryptoki::ScopedSession session(library, kSlot);
             login();
             const std::string value = generateKeyPair(*library, "signer");
-            CertificateIssuer issuer;
-            storeCertificate(*library, issuer.issue(value, 1, "Bench signer"), "signer");
+            const test::CertificateFactory issuer;
+            storeCertificate(*library, issuer.issue(value, "01", "Bench signer"), "signer");
             for (int i = 2; i <= kCertificates; ++i) {
+                const std::string serial = (boost::format("%02X") % i).str();
                 storeCertificate(*library,
-                                 issuer.issue(value, i, "Bench user " + std::to_string(i)),
+                                 issuer.issue(value, serial, "Bench user " + std::to_string(i)),
                                  "user-" + std::to_string(i));
             }
             releaseLogin();

@@ -5,9 +5,11 @@
 
 #include "crypto/iprivate_key.h"
 #include "cryptoki/published.h"
+#include "cryptoki/resource_cleaner.h"
 #include "cryptoki/scoped_session.h"
 #include "exception/exception.h"
 #include "function_list_cryptoki.h"
+#include "gost_key_pair.h"
 #include "ssl/certificate.h"
 
 namespace kelvo::test {
@@ -73,38 +75,10 @@ std::string TokenServicesTest::generateKeyPair(const std::string& id) {
     const auto library = token_->cryptoki();
     cryptoki::ScopedSession session(library, kSlot);
     loginSlot();
-    CK_BBOOL yes = CK_TRUE;
-    CK_OBJECT_CLASS publicClass = CKO_PUBLIC_KEY;
-    CK_OBJECT_CLASS privateClass = CKO_PRIVATE_KEY;
-    CK_KEY_TYPE keyType = CKK_GOSTR3410;
-    std::string keyId = id;
-    std::string params = kParamSetCryptoProA;
-    std::string hash = kHash2012_256;
-    std::vector<CK_ATTRIBUTE> publicTemplate{{CKA_ID, keyId.data(), keyId.size()},
-                                             {CKA_CLASS, &publicClass, sizeof(publicClass)},
-                                             {CKA_TOKEN, &yes, 1},
-                                             {CKA_KEY_TYPE, &keyType, sizeof(keyType)},
-                                             {CKA_GOSTR3410_PARAMS, params.data(), params.size()},
-                                             {CKA_GOSTR3411_PARAMS, hash.data(), hash.size()}};
-    std::vector<CK_ATTRIBUTE> privateTemplate{{CKA_ID, keyId.data(), keyId.size()},
-                                              {CKA_CLASS, &privateClass, sizeof(privateClass)},
-                                              {CKA_TOKEN, &yes, 1},
-                                              {CKA_PRIVATE, &yes, 1},
-                                              {CKA_SIGN, &yes, 1},
-                                              {CKA_KEY_TYPE, &keyType, sizeof(keyType)},
-                                              {CKA_GOSTR3410_PARAMS, params.data(), params.size()},
-                                              {CKA_GOSTR3411_PARAMS, hash.data(), hash.size()}};
-    CK_MECHANISM mechanism{CKM_GOSTR3410_KEY_PAIR_GEN, nullptr, 0};
-    CK_OBJECT_HANDLE publicKey = 0;
-    CK_OBJECT_HANDLE privateKey = 0;
-    const CK_RV rv = library->generateKeyPair(kSlot, &mechanism, publicTemplate.data(),
-                                              publicTemplate.size(), privateTemplate.data(),
-                                              privateTemplate.size(), &publicKey, &privateKey);
-    library->logout(kSlot);
-    if (rv != CKR_OK) {
-        throw std::runtime_error("key pair generation failed: " + std::to_string(rv));
-    }
-    return cryptoki::attribute(*library, kSlot, publicKey, CKA_VALUE);
+    const cryptoki::ResourceCleaner logout([&] { library->logout(kSlot); });
+    const KeyPair pair =
+        generateGostKeyPair(library->functions(), library->sessionHandle(kSlot), id);
+    return cryptoki::attribute(*library, kSlot, pair.publicKey, CKA_VALUE);
 }
 
 boost::shared_ptr<plugin::crypto::ICertificate> TokenServicesTest::certificateFor(

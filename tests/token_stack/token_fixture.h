@@ -11,6 +11,7 @@
 #include "cryptoki/icryptoki.h"
 #include "cryptoki/token.h"
 #include "function_list_cryptoki.h"
+#include "gost_key_pair.h"
 #include "host/session.h"
 #include "host/ui_service.h"
 #include "softtoken_fixture.h"

@@ -43,13 +43,3 @@ TEST(ModuleBase, DestroyedBeforeInitLogsNothing) {
     { module::Module module; }
     EXPECT_TRUE(log.lines().empty());
 }
-
-TEST(ModuleBase, OffersNoInterfacesByDefault) {
-    module::Module module;
-    EXPECT_EQ(module.self(), &module);
-    EXPECT_EQ(module.uiService(), nullptr);
-    EXPECT_EQ(module.token(), nullptr);
-    EXPECT_EQ(module.cryptoService(), nullptr);
-    EXPECT_EQ(module.xmlService(), nullptr);
-    EXPECT_FALSE(module.handle());
-}

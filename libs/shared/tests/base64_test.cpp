@@ -24,13 +24,10 @@ std::string decode(const std::string& text) {
 TEST(Base64, RecognisesAlphabetPaddingAndLineBreaks) {
     const std::string alphabet =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=\r\n";
-    int accepted = 0;
     for (int c = -128; c < 128; ++c) {
         const bool expected = alphabet.find(static_cast<char>(c)) != std::string::npos;
         EXPECT_EQ(expected, base64::isBase64Char(static_cast<char>(c))) << c;
-        accepted += base64::isBase64Char(static_cast<char>(c)) ? 1 : 0;
     }
-    EXPECT_EQ(67, accepted);
 }
 
 TEST(Base64, DecodesUpToTheFirstPadding) {

@@ -17,8 +17,6 @@ TEST(ModuleMetaJson, EmptyCollectionAndEscaping) {
 
 TEST(ModuleMetaJson, LoadStateNames) {
     EXPECT_EQ(loadStateName(0), "");
-    EXPECT_EQ(loadStateName(1), "loaded");
-    EXPECT_EQ(loadStateName(4), "conflict [ not found dependencies ]");
     EXPECT_EQ(loadStateName(5), "disabled");
     EXPECT_THROW(loadStateName(6), std::out_of_range);
 }

@@ -51,10 +51,6 @@ TEST(GuiRegistry, EditionTexts) {
     EXPECT_EQ(kelvo->resourcePath(logo.data(), logo.size()), L":/kelvo_plugin/logo_32x32.png");
     EXPECT_EQ(valdorino->resourcePath(logo.data(), logo.size()),
               L":/valdorino_plugin/logo_32x32.png");
-    EXPECT_EQ(kelvo->styleSheetPath(), L":/kelvo_plugin/style.css");
-    EXPECT_EQ(valdorino->applicationName(), L"Вальдорино");
-    EXPECT_EQ(kelvo->pinPromptText(), L"Введите ПИН пользователя от токена \n%1%");
-    EXPECT_EQ(kelvo->signatureTypeName("detached", 8), L"отсоединенная");
     EXPECT_EQ(valdorino->signatureTypeName("attached", 8), L"Присоединенная подпись");
     EXPECT_EQ(kelvo->signatureTypeName("XMLDSIG", 7), L"");
 }

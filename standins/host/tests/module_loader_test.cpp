@@ -109,20 +109,6 @@ TEST(ModuleLoader, DisabledModuleLeavesItsDependentsInConflict) {
     EXPECT_EQ(stateOf(host.session, "needs_leaf"), "conflict [ not found dependencies ]");
 }
 
-TEST(HostSession, OffersTheCoreRecordTheHostModuleAndTheCachingSwitch) {
-    Host host;
-    Session* session = host.session.session();
-    ASSERT_NE(session->coreFormat, nullptr);
-    EXPECT_EQ(session->coreFormat->type, "core");
-    EXPECT_EQ(session->coreFormat->category, "kelvo.plugin");
-    ASSERT_NE(session->tokenCaching, nullptr);
-    EXPECT_TRUE(*session->tokenCaching);
-    auto* hostModule = session->registry->modules.at("host").instance;
-    ASSERT_NE(hostModule, nullptr);
-    EXPECT_EQ(hostModule->uiService(), &host.ui);
-    EXPECT_EQ(host.session.token(), nullptr);
-}
-
 TEST(HostSession, InitHandsEveryLoadedModuleItsSessionAndRecord) {
     // A module that remembers what init gave it.
     struct Recorder : kelvo::plugin::module::Module {

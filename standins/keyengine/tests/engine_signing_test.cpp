@@ -21,7 +21,6 @@ struct Freer {
     void operator()(T* object) const { Free(object); }
 };
 using Request = std::unique_ptr<X509_REQ, Freer<X509_REQ, X509_REQ_free>>;
-using Certificate = std::unique_ptr<X509, Freer<X509, X509_free>>;
 using MdContext = std::unique_ptr<EVP_MD_CTX, Freer<EVP_MD_CTX, EVP_MD_CTX_free>>;
 using Bio = std::unique_ptr<BIO, Freer<BIO, BIO_free_all>>;
 
@@ -91,11 +90,6 @@ protected:
     Pkey key_;
 };
 
-TEST_P(EngineSigningTest, WrappedKeyCarriesTheTokenPublicKey) {
-    EXPECT_EQ(EVP_PKEY_get_base_id(key_.get()), family().algorithmNid);
-    EXPECT_EQ(publicValue(key_.get()), attribute(pair_.publicKey, CKA_VALUE));
-}
-
 TEST_P(EngineSigningTest, RequestSignedWithDefaultDigestVerifies) {
     Request request(X509_REQ_new());
     setSubject(X509_REQ_get_subject_name(request.get()), "Token Request");
@@ -115,27 +109,6 @@ TEST_P(EngineSigningTest, RequestSignedWithDefaultDigestVerifies) {
     std::string output;
     EXPECT_EQ(runOpenssl("req -engine gost -in " + path + " -noout -verify", output), 0) << output;
     EXPECT_NE(output.find("verify OK"), std::string::npos) << output;
-}
-
-TEST_P(EngineSigningTest, SelfSignedCertificateVerifies) {
-    Certificate certificate(X509_new());
-    ASSERT_EQ(X509_set_version(certificate.get(), X509_VERSION_3), 1);
-    ASN1_INTEGER_set(X509_get_serialNumber(certificate.get()), 1);
-    setSubject(X509_get_subject_name(certificate.get()), "Token Root");
-    setSubject(X509_get_issuer_name(certificate.get()), "Token Root");
-    X509_gmtime_adj(X509_getm_notBefore(certificate.get()), -3600);
-    X509_gmtime_adj(X509_getm_notAfter(certificate.get()), 3600);
-    ASSERT_EQ(X509_set_pubkey(certificate.get(), key_.get()), 1);
-    ASSERT_GT(X509_sign(certificate.get(), key_.get(), nullptr), 0)
-        << ERR_error_string(ERR_get_error(), nullptr);
-
-    Pkey fromToken = tokenPublicKey();
-    ASSERT_TRUE(fromToken);
-    EXPECT_EQ(X509_verify(certificate.get(), fromToken.get()), 1);
-
-    const std::string path = writePem("root.pem", PEM_write_bio_X509, certificate.get());
-    std::string output;
-    EXPECT_EQ(runOpenssl("verify -engine gost -CAfile " + path + " " + path, output), 0) << output;
 }
 
 TEST_P(EngineSigningTest, DigestSignVerifiesAgainstTokenPublicKey) {

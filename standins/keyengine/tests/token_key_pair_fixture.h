@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "gost_key_pair.h"
 #include "softtoken_fixture.h"
 
 namespace keyengine_test {
@@ -16,16 +17,12 @@ struct GostFamily {
     const char* name;
     const char* paramSet;    // dotted OID
     const char* hashParams;  // dotted OID
-    CK_MECHANISM_TYPE generation;
-    CK_KEY_TYPE keyType;
+    unsigned bits;
     int algorithmNid;         // what the wrapped key must be
     int defaultSignatureNid;  // signature algorithm with the key's default digest
 };
 
-struct KeyPairHandles {
-    CK_OBJECT_HANDLE privateKey;
-    CK_OBJECT_HANDLE publicKey;
-};
+using KeyPairHandles = kelvo::test::KeyPair;
 
 class TokenKeyPairTest : public ::testing::Test {
 protected:

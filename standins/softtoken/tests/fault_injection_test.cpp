@@ -27,19 +27,6 @@ TEST(FaultRules, ParsesCallNumbersWildcardsAndSeparators) {
     }
 }
 
-TEST(FaultRules, CountsCallsPerFunction) {
-    FaultInjector injector;
-    injector.setRules(FaultInjector::parse("C_Login:2:0xA0 C_Logout:*:0x101"));
-    EXPECT_FALSE(injector.onCall("C_Login"));
-    EXPECT_EQ(injector.onCall("C_Login"), CKR_PIN_INCORRECT);
-    EXPECT_FALSE(injector.onCall("C_Login"));
-    EXPECT_EQ(injector.onCall("C_Logout"), CKR_USER_NOT_LOGGED_IN);
-    EXPECT_EQ(injector.onCall("C_Logout"), CKR_USER_NOT_LOGGED_IN);
-    // New rules keep the counters.
-    injector.setRules(FaultInjector::parse("C_Login:4:0x5"));
-    EXPECT_EQ(injector.onCall("C_Login"), CKR_GENERAL_ERROR);
-}
-
 TEST(FaultInjection, EnvironmentRulesFailCallsWithoutEffect) {
     TemporaryTokenDirectory directory;
     setenv("ZOLVEX_SOFTTOKEN_FAULTS", "C_Login:2:0xA0,C_GenerateRandom:*:0x6", 1);

@@ -9,33 +9,11 @@
 #include <memory>
 #include <stdexcept>
 
+#include "gost_key_pair.h"
+
 namespace softtoken {
 
 namespace {
-
-// DER tag-length-value with a definite length.
-std::string tlv(unsigned char tag, const std::string& content) {
-    std::string out(1, static_cast<char>(tag));
-    const std::size_t size = content.size();
-    if (size < 0x80) {
-        out += static_cast<char>(size);
-    } else if (size < 0x100) {
-        out += "\x81";
-        out += static_cast<char>(size);
-    } else {
-        out += "\x82";
-        out += static_cast<char>(size >> 8);
-        out += static_cast<char>(size & 0xFF);
-    }
-    return out + content;
-}
-
-std::string algorithmOid(std::size_t publicValueSize) {
-    const int nid = publicValueSize == 128 ? NID_id_GostR3410_2012_512 : NID_id_GostR3410_2012_256;
-    const ASN1_OBJECT* object = OBJ_nid2obj(nid);
-    return tlv(0x06, std::string(reinterpret_cast<const char*>(OBJ_get0_data(object)),
-                                 OBJ_length(object)));
-}
 
 struct PkeyFree {
     void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
@@ -83,9 +61,9 @@ std::string GostVerifier::digest(const char* name, const std::string& data) cons
 
 bool GostVerifier::verify(const std::string& paramSet, const std::string& publicValue,
                           const std::string& digest, const std::string& signature) const {
-    const std::string algorithm = tlv(0x30, algorithmOid(publicValue.size()) + tlv(0x30, paramSet));
-    const std::string spki =
-        tlv(0x30, algorithm + tlv(0x03, std::string(1, '\0') + tlv(0x04, publicValue)));
+    const int algorithm =
+        publicValue.size() == 128 ? NID_id_GostR3410_2012_512 : NID_id_GostR3410_2012_256;
+    const std::string spki = kelvo::test::gostPublicKeyInfo(algorithm, paramSet, publicValue);
     const auto* in = reinterpret_cast<const unsigned char*>(spki.data());
     std::unique_ptr<EVP_PKEY, PkeyFree> key(d2i_PUBKEY(nullptr, &in, spki.size()));
     if (!key) {

@@ -1,8 +1,10 @@
 // Key pairs and signatures on the token, checked independently with OpenSSL.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
+#include "gost_key_pair.h"
 #include "gost_verifier.h"
 #include "softtoken_fixture.h"
 
@@ -14,9 +16,6 @@ struct ParamSetCase {
     std::string der;
     unsigned bits;
 };
-
-const std::string kStreebog256Oid = unhex("06082a85030701010202");
-const std::string kStreebog512Oid = unhex("06082a85030701010203");
 
 std::vector<ParamSetCase> allParamSets() {
     return {
@@ -35,56 +34,9 @@ std::vector<ParamSetCase> allParamSets() {
     };
 }
 
-struct KeyPair {
-    CK_OBJECT_HANDLE publicKey = CK_INVALID_HANDLE;
-    CK_OBJECT_HANDLE privateKey = CK_INVALID_HANDLE;
-};
-
-// The templates the token module's request creator sends.
-struct KeyTemplates {
-    KeyTemplates(const std::string& keyId, const std::string& keyParamSet, unsigned bits)
-        : id(keyId),
-          paramSet(keyParamSet),
-          hash(bits == 512 ? kStreebog512Oid : kStreebog256Oid),
-          keyType(bits == 512 ? CKK_GOSTR3410_512 : CKK_GOSTR3410) {
-        privateTemplate = {
-            {CKA_ID, (void*)id.data(), id.size()},
-            {CKA_CLASS, &privateClass, sizeof privateClass},
-            {CKA_TOKEN, &yes, 1},
-            {CKA_PRIVATE, &yes, 1},
-            {CKA_UNWRAP, &yes, 1},
-            {CKA_SIGN, &yes, 1},
-            {CKA_KEY_TYPE, &keyType, sizeof keyType},
-            {CKA_GOSTR3410_PARAMS, (void*)paramSet.data(), paramSet.size()},
-            {CKA_GOSTR3411_PARAMS, (void*)hash.data(), hash.size()},
-            {CKA_DERIVE, &yes, 1},
-        };
-        publicTemplate = {
-            {CKA_ID, (void*)id.data(), id.size()},
-            {CKA_CLASS, &publicClass, sizeof publicClass},
-            {CKA_TOKEN, &yes, 1},
-            {CKA_WRAP, &yes, 1},
-            {CKA_PRIVATE, &no, 1},
-            {CKA_KEY_TYPE, &keyType, sizeof keyType},
-            {CKA_GOSTR3410_PARAMS, (void*)paramSet.data(), paramSet.size()},
-            {CKA_GOSTR3411_PARAMS, (void*)hash.data(), hash.size()},
-        };
-        mechanism = bits == 512 ? CKM_GOSTR3410_512_KEY_PAIR_GEN : CKM_GOSTR3410_KEY_PAIR_GEN;
-    }
-    KeyTemplates(const KeyTemplates&) = delete;
-
-    std::string id;
-    std::string paramSet;
-    std::string hash;
-    CK_KEY_TYPE keyType;
-    CK_OBJECT_CLASS privateClass = CKO_PRIVATE_KEY;
-    CK_OBJECT_CLASS publicClass = CKO_PUBLIC_KEY;
-    CK_BBOOL yes = CK_TRUE;
-    CK_BBOOL no = CK_FALSE;
-    CK_MECHANISM_TYPE mechanism;
-    std::vector<CK_ATTRIBUTE> privateTemplate;
-    std::vector<CK_ATTRIBUTE> publicTemplate;
-};
+using kelvo::test::GostKeyTemplates;
+using kelvo::test::KeyPair;
+using KeyTemplates = GostKeyTemplates;
 
 class SignatureTest : public ::testing::Test {
 protected:
@@ -96,18 +48,12 @@ protected:
     }
 
     CK_RV generate(KeyTemplates& templates, KeyPair& pair) {
-        CK_MECHANISM mechanism{templates.mechanism, nullptr, 0};
-        return library->C_GenerateKeyPair(
-            session->handle(), &mechanism, templates.publicTemplate.data(),
-            templates.publicTemplate.size(), templates.privateTemplate.data(),
-            templates.privateTemplate.size(), &pair.publicKey, &pair.privateKey);
+        return templates.generate(library.functions(), session->handle(), pair);
     }
 
     KeyPair generate(const std::string& paramSet, unsigned bits, const std::string& id = "key") {
-        KeyTemplates templates(id, paramSet, bits);
-        KeyPair pair;
-        EXPECT_EQ(generate(templates, pair), CKR_OK);
-        return pair;
+        return kelvo::test::generateGostKeyPair(library.functions(), session->handle(), id,
+                                                paramSet, bits);
     }
 
     std::string sign(CK_MECHANISM_TYPE type, CK_OBJECT_HANDLE key, std::string data) {
@@ -241,65 +187,54 @@ TEST_F(SignatureTest, PrivateKeyNeverLeavesTheToken) {
 
 TEST_F(SignatureTest, RefusesBadKeyTemplates) {
     const std::string tc26A = allParamSets()[0].der;
+    const std::string tc26B = allParamSets()[1].der;
     const std::string tc26_512 = allParamSets()[9].der;
+    const std::string testCurve = unhex("06072a850302022300");
+    const struct {
+        const char* what;
+        const std::string& paramSet;
+        unsigned bits;
+        std::function<void(KeyTemplates&)> spoil;
+        CK_RV expected;
+    } cases[] = {
+        {"public hash parameters are optional", tc26A, 256,
+         [](auto& t) { t.publicTemplate.pop_back(); }, CKR_OK},
+        {"no parameter set", tc26A, 256,
+         [](auto& t) {
+             t.publicTemplate.erase(t.publicTemplate.begin() + 6);
+             t.privateTemplate.erase(t.privateTemplate.begin() + 7);
+         },
+         CKR_TEMPLATE_INCOMPLETE},
+        {"512-bit set, 256-bit generation", tc26_512, 512,
+         [](auto& t) { t.mechanism = CKM_GOSTR3410_KEY_PAIR_GEN; }, CKR_TEMPLATE_INCONSISTENT},
+        {"256-bit set, 512-bit key type", tc26A, 256,
+         [](auto& t) { t.keyType = CKK_GOSTR3410_512; }, CKR_TEMPLATE_INCONSISTENT},
+        {"public class for the private half", tc26A, 256,
+         [](auto& t) { t.privateClass = CKO_PUBLIC_KEY; }, CKR_TEMPLATE_INCONSISTENT},
+        {"halves on different sets", tc26A, 256,
+         [&](auto& t) { t.privateTemplate[7].pValue = const_cast<char*>(tc26B.data()); },
+         CKR_TEMPLATE_INCONSISTENT},
+        {"a private key is always private", tc26A, 256,
+         [](auto& t) { t.privateTemplate[3].pValue = &t.no; }, CKR_TEMPLATE_INCONSISTENT},
+        {"the test curve", testCurve, 256, [](auto&) {}, CKR_ATTRIBUTE_VALUE_INVALID},
+        {"CKA_TOKEN is one byte", tc26A, 256, [](auto& t) { t.privateTemplate[2].ulValueLen = 4; },
+         CKR_ATTRIBUTE_VALUE_INVALID},
+    };
     KeyPair pair;
-    {
-        KeyTemplates t("k", tc26A, 256);
-        t.publicTemplate.pop_back();  // drop the hash parameters: they are optional
-        EXPECT_EQ(generate(t, pair), CKR_OK);
+    for (const auto& entry : cases) {
+        KeyTemplates t("k", entry.paramSet, entry.bits);
+        entry.spoil(t);
+        EXPECT_EQ(generate(t, pair), entry.expected) << entry.what;
     }
-    {
-        KeyTemplates t("k", tc26A, 256);
-        t.publicTemplate.erase(t.publicTemplate.begin() + 6);
-        t.privateTemplate.erase(t.privateTemplate.begin() + 7);
-        EXPECT_EQ(generate(t, pair), CKR_TEMPLATE_INCOMPLETE);
-    }
-    {
-        KeyTemplates t("k", tc26_512, 512);
-        t.mechanism = CKM_GOSTR3410_KEY_PAIR_GEN;
-        EXPECT_EQ(generate(t, pair), CKR_TEMPLATE_INCONSISTENT);
-    }
-    {
-        KeyTemplates t("k", tc26A, 256);
-        t.keyType = CKK_GOSTR3410_512;
-        EXPECT_EQ(generate(t, pair), CKR_TEMPLATE_INCONSISTENT);
-    }
-    {
-        KeyTemplates t("k", tc26A, 256);
-        t.privateClass = CKO_PUBLIC_KEY;
-        EXPECT_EQ(generate(t, pair), CKR_TEMPLATE_INCONSISTENT);
-    }
-    {
-        KeyTemplates t("k", tc26A, 256);
-        const std::string tc26B = allParamSets()[1].der;
-        t.privateTemplate[7].pValue = (void*)tc26B.data();
-        EXPECT_EQ(generate(t, pair), CKR_TEMPLATE_INCONSISTENT);
-    }
-    {
-        KeyTemplates t("k", tc26A, 256);
-        t.privateTemplate[3].pValue = &t.no;  // a private key is always private
-        EXPECT_EQ(generate(t, pair), CKR_TEMPLATE_INCONSISTENT);
-    }
-    {
-        const std::string unknown = unhex("06072a850302022300");  // the test curve
-        KeyTemplates t("k", unknown, 256);
-        EXPECT_EQ(generate(t, pair), CKR_ATTRIBUTE_VALUE_INVALID);
-    }
-    {
-        KeyTemplates t("k", tc26A, 256);
-        t.privateTemplate[2].ulValueLen = 4;  // CKA_TOKEN is one byte
-        EXPECT_EQ(generate(t, pair), CKR_ATTRIBUTE_VALUE_INVALID);
-    }
-    {
-        KeyTemplates t("k", tc26A, 256);
-        CK_MECHANISM mechanism{t.mechanism, nullptr, 0};
-        EXPECT_EQ(library->C_GenerateKeyPair(session->handle(), &mechanism, nullptr, 1,
-                                             t.privateTemplate.data(), t.privateTemplate.size(),
-                                             &pair.publicKey, &pair.privateKey),
-                  CKR_ARGUMENTS_BAD);
-        ASSERT_EQ(library->C_Logout(session->handle()), CKR_OK);
-        EXPECT_EQ(generate(t, pair), CKR_USER_NOT_LOGGED_IN);
-    }
+
+    KeyTemplates t("k", tc26A, 256);
+    CK_MECHANISM mechanism{t.mechanism, nullptr, 0};
+    EXPECT_EQ(library->C_GenerateKeyPair(session->handle(), &mechanism, nullptr, 1,
+                                         t.privateTemplate.data(), t.privateTemplate.size(),
+                                         &pair.publicKey, &pair.privateKey),
+              CKR_ARGUMENTS_BAD);
+    ASSERT_EQ(library->C_Logout(session->handle()), CKR_OK);
+    EXPECT_EQ(generate(t, pair), CKR_USER_NOT_LOGGED_IN);
 }
 
 TEST_F(SignatureTest, SigningRulesAndErrors) {

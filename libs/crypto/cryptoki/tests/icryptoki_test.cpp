@@ -195,17 +195,6 @@ TEST(Templates, OverlongSerialTakesTheLongLengthForm) {
     EXPECT_EQ(value.size(), 203u);
 }
 
-TEST(Templates, KeyTemplatesCarryClassAndId) {
-    const auto container = cryptoki::containerTemplate("key 1");
-    EXPECT_EQ(attributeValue(container[0]), ulongBytes(CKO_PUBLIC_KEY));
-    EXPECT_EQ(container[1].type, CKA_ID);
-    EXPECT_EQ(attributeValue(container[1]), "key 1");
-
-    const auto privateKey = cryptoki::privateKeyTemplate("key 2");
-    EXPECT_EQ(attributeValue(privateKey[0]), ulongBytes(CKO_PRIVATE_KEY));
-    EXPECT_EQ(attributeValue(privateKey[1]), "key 2");
-}
-
 TEST_F(TokenObjects, PairedPrivateKeySharesTheId) {
     add(1, CKO_PUBLIC_KEY, "pair", "public");
     add(2, CKO_PRIVATE_KEY, "other", "");

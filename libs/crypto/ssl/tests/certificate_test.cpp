@@ -11,7 +11,6 @@
 #include <boost/algorithm/string/split.hpp>
 #include <boost/date_time/posix_time/posix_time.hpp>
 #include <boost/locale/encoding_utf.hpp>
-#include <boost/optional/optional_io.hpp>
 
 #include "crypto/ipublic_key.h"
 #include "ssl/certificate.h"
@@ -200,55 +199,3 @@ INSTANTIATE_TEST_SUITE_P(TestCertificates, CertificateReader,
                              return std::string(std::get<0>(combination.param)) + "_" +
                                     std::get<1>(combination.param);
                          });
-
-TEST(CertificateReader, ReversesSerialsKeepingTheSignByte) {
-    EXPECT_EQ(std::string("\x01\x8F\x00", 3), load("gost2001", "der")->serialNumber());
-    EXPECT_EQ(std::string("\x01\x7F", 2), load("rsa_v1", "der")->serialNumber());
-}
-
-TEST(CertificateReader, JoinsRepeatedNameEntries) {
-    const auto certificate = load("gost2001", "der");
-    EXPECT_EQ(u8"2.5.4.6=RU; 2.5.4.3=Test; 2.5.4.3=Test; 2.5.4.10=ГОСТ 2001",
-              certificate->subject());
-    EXPECT_EQ(L"Test", certificate->subjectName().at(L"2.5.4.3").value_or(L""));
-    EXPECT_FALSE(certificate->subjectName().at(L"2.5.4.17.2"));
-}
-
-TEST(CertificateReader, CertificateWithoutExtensionsAnswersEmpty) {
-    const auto certificate = load("rsa_v1", "der");
-    EXPECT_EQ(0, certificate->version());
-    EXPECT_FALSE(certificate->keyUsage());
-    EXPECT_FALSE(certificate->subjectSignTool());
-    EXPECT_FALSE(certificate->issuerSignTool());
-    EXPECT_FALSE(certificate->privateKeyNotBefore());
-    EXPECT_FALSE(certificate->privateKeyNotAfter());
-    EXPECT_TRUE(certificate->extendedKeyUsages().empty());
-    EXPECT_FALSE(certificate->hasExtension());
-}
-
-TEST(CertificateReader, ReadsSignToolAndOpenKeyPeriod) {
-    // The sign tool is the first extension of this certificate; its key period has no end.
-    const auto certificate = load("gost2001", "der");
-    EXPECT_EQ(L"КриптоСредство 2001", certificate->subjectSignTool().value_or(L""));
-    EXPECT_EQ(boost::posix_time::ptime(boost::gregorian::date(2023, 3, 15),
-                                       boost::posix_time::time_duration(8, 30, 0)),
-              certificate->privateKeyNotBefore());
-    EXPECT_FALSE(certificate->privateKeyNotAfter());
-    EXPECT_EQ(std::uint16_t{0x80}, certificate->keyUsage().value_or(0));
-    EXPECT_EQ(std::uint16_t{0x80E0}, load("gost2012_256", "der")->keyUsage().value_or(0));
-}
-
-TEST(CertificateReader, AnswersTokenQuestionsWithFixedValues) {
-    const auto certificate = load("gost2012_256", "pem");
-    EXPECT_EQ(nullptr, certificate->storeContext());
-    EXPECT_EQ(nullptr, certificate->tokenCertificate());
-    EXPECT_EQ(certificate.get(), certificate->sslCertificate());
-    EXPECT_FALSE(certificate->privateKey());
-    EXPECT_FALSE(certificate->provider(L"Rutoken ECP"));
-    EXPECT_FALSE(certificate->container());
-    EXPECT_EQ("", certificate->storeName());
-    EXPECT_FALSE(certificate->install(nullptr, L"container", 9, "12345678"));
-    EXPECT_FALSE(certificate->isInStore("my", false));
-    EXPECT_TRUE(certificate->isValidContext());
-    EXPECT_NE(nullptr, certificate->x509());
-}

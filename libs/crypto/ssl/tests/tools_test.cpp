@@ -4,7 +4,6 @@
 #include <openssl/x509.h>
 #include <boost/exception/get_error_info.hpp>
 
-#include "ssl/asn1_integer.h"
 #include "ssl/bio.h"
 #include "ssl/scoped_handle.h"
 #include "ssl/tools.h"
@@ -41,16 +40,11 @@ TEST(ScopedHandle, ReleasesExactlyOnceAcrossMoves) {
     EXPECT_EQ(1, first);
 }
 
-TEST(Holders, OwnMemoryBioAndInteger) {
+TEST(Holders, MemoryBioGivesWhatWasWritten) {
     ssl::BIO bio;
     ASSERT_TRUE(bio);
     BIO_puts(bio.get(), "written");
     EXPECT_EQ("written", bio.contents());
-
-    ssl::ASN1_INTEGER integer;
-    ASSERT_TRUE(integer);
-    ASSERT_EQ(1, ASN1_INTEGER_set(integer.get(), 0x8F01));
-    EXPECT_EQ(0x8F01, ASN1_INTEGER_get(integer.get()));
 }
 
 TEST(StripArmour, RemovesKnownArmourAndLineBreaksOnly) {

@@ -108,29 +108,6 @@ TEST(PluginInstance, OneRootObjectWithTheTokenFace) {
     delete fresh;
 }
 
-TEST(PluginInstance, InitLogsAndDestructionLogsFinish) {
-    QPluginLoader loader(pluginPath());
-    auto* module = static_cast<plugin::module::Module*>(loader.instance());
-    ASSERT_NE(module, nullptr);
-    plugin::shared::FormatRecord core{"core", "1.0", "kelvo.plugin", ""};
-    host::Session session{&core, nullptr, nullptr};
-
-    kelvo::test::LogCapture log;
-    module->init(&session, zolvexMeta());
-    EXPECT_EQ(log.texts(), (std::vector<std::string>{
-                               "zolvex start ",
-                               "zolvex meta " + plugin::shared::toJson(zolvexMeta()->formats)}));
-    auto* token = qobject_cast<plugin::module::IToken*>(module);
-    ASSERT_NE(token, nullptr);
-    EXPECT_EQ(token->session(), &session);
-    EXPECT_EQ(module->uiService(), nullptr);
-    EXPECT_EQ(module->self(), module);
-
-    log.clear();
-    delete module;
-    EXPECT_EQ(log.texts(), std::vector<std::string>{"zolvex finish "});
-}
-
 TEST(PluginInstance, UnknownEditionLeavesTheModuleUninitialised) {
     QPluginLoader loader(pluginPath());
     auto* module = static_cast<plugin::module::Module*>(loader.instance());

@@ -54,13 +54,6 @@ TEST_F(ZolvexBinding, BindsTheLibraryBesideTheProgram) {
               kelvo::plugin::shared::path_registry::zolvexResourceFile().string());
     ASSERT_NE(binding.functions(), nullptr);
     EXPECT_EQ(binding.functionList(), binding.functions());
-
-    ASSERT_EQ(binding.initialize(), CKR_OK);
-    EXPECT_EQ(binding.initialize(), CKR_CRYPTOKI_ALREADY_INITIALIZED);
-    std::vector<CK_SLOT_ID> slotIds;
-    EXPECT_EQ(binding.slotList(true, slotIds), CKR_OK);
-    EXPECT_THAT(slotIds, ElementsAre(0u));
-    EXPECT_EQ(binding.finalize(), CKR_OK);
 }
 
 TEST_F(ZolvexBinding, ModelAndAliasAreTheProductName) {

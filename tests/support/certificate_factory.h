@@ -28,8 +28,4 @@ private:
     EVP_PKEY* caKey_;
 };
 
-// DER OIDs the token uses for that key.
-extern const std::string kParamSetCryptoProA;  // 1.2.643.2.2.35.1
-extern const std::string kHash2012_256;        // 1.2.643.7.1.1.2.2
-
 }  // namespace kelvo::test

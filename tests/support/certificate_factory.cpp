@@ -5,10 +5,9 @@
 #include <openssl/bn.h>
 #include <openssl/x509.h>
 
-namespace kelvo::test {
+#include "gost_key_pair.h"
 
-const std::string kParamSetCryptoProA("\x06\x07\x2A\x85\x03\x02\x02\x23\x01", 9);
-const std::string kHash2012_256("\x06\x08\x2A\x85\x03\x07\x01\x01\x02\x02", 10);
+namespace kelvo::test {
 
 namespace {
 
@@ -16,19 +15,6 @@ void require(bool ok, const char* what) {
     if (!ok) {
         throw std::runtime_error(std::string("certificate factory: ") + what);
     }
-}
-
-std::string tlv(unsigned char tag, const std::string& content) {
-    require(content.size() < 128, "long DER content");
-    return std::string(1, static_cast<char>(tag)) + static_cast<char>(content.size()) + content;
-}
-
-// SubjectPublicKeyInfo of a GOST R 34.10-2012 256-bit key.
-std::string subjectPublicKeyInfo(const std::string& publicValue) {
-    const std::string algorithm = std::string("\x06\x08\x2A\x85\x03\x07\x01\x01\x01\x01", 10);
-    const std::string parameters = tlv(0x30, kParamSetCryptoProA + kHash2012_256);
-    const std::string key = std::string(1, '\0') + tlv(0x04, publicValue);
-    return tlv(0x30, tlv(0x30, algorithm + parameters) + tlv(0x03, key));
 }
 
 }  // namespace
@@ -52,7 +38,8 @@ CertificateFactory::~CertificateFactory() {
 
 std::string CertificateFactory::issue(const std::string& publicValue, const std::string& serialHex,
                                       const std::string& commonName) const {
-    const std::string spki = subjectPublicKeyInfo(publicValue);
+    const std::string spki = gostPublicKeyInfo(NID_id_GostR3410_2012_256,
+                                               kParamSetCryptoProA + kStreebog256Oid, publicValue);
     const auto* cursor = reinterpret_cast<const unsigned char*>(spki.data());
     std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(
         d2i_PUBKEY(nullptr, &cursor, static_cast<long>(spki.size())), EVP_PKEY_free);
