@@ -57,9 +57,9 @@ openssl req -x509 -engine gost -newkey gost2012_256 -pkeyopt paramset:A -nodes \
 expect "installed CN=Packaged into container packaged" \
     "$("$bin/zolvex-host" --no-progress install "$work/test.der" --container packaged)"
 
-# p11tool is not instrumented: with the sanitizer runtimes preloaded it hangs in p11-kit's exit
-# handler (a glibc locale lock) once its work is done, so there it is stopped after a while and
-# judged by its output.
+# The p11-kit clients are not instrumented: with the sanitizer runtimes preloaded they hang in
+# p11-kit's exit handler (a glibc locale lock) once their work is done, so there they are
+# stopped after a while and judged by their output.
 client() {
     [[ -n ${SOFTTOKEN_PRELOAD:-} ]] || { "$@"; return; }
     local status=0
@@ -74,5 +74,20 @@ certificates=$(GNUTLS_PIN=$ZOLVEX_PIN client p11tool --provider "$library" --log
     --list-all-certs "$url")
 expect "Type: X.509 Certificate" "$certificates"
 expect "ID: $(printf packaged | xxd -p | sed 's/../&:/g; s/:$//')" "$certificates"
+
+# p11-kit reads a user's module files as well (never root's): the package's file, pointed at
+# the unpacked library, for a user who is not root.
+home=$work/home
+mkdir -p "$home/.config/pkcs11/modules"
+sed "s|^module: |module: $tree|" "$module_file" >"$home/.config/pkcs11/modules/${module_file##*/}"
+user=()
+if [[ $(id -u) == 0 ]]; then
+    chmod -R a+rX "$work"
+    chown -R nobody "$home" "$ZOLVEX_SOFTTOKEN_DIR"
+    user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+fi
+modules=$(client "${user[@]}" env HOME="$home" p11-kit list-modules)
+expect "zolvex-softtoken: $library" "$modules"
+expect "token: ZOLVEX 0" "$modules"
 
 echo "packages: contents, dependencies and the unpacked tree checked"
