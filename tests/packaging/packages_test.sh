@@ -51,6 +51,10 @@ export XDG_CONFIG_DIRS XDG_RUNTIME_DIR=$work/runtime ZOLVEX_PIN=12345678
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 expect "device 1: ZOLVEXToken GOST 0000001234" "$("$bin/zolvex-host" devices)"
+# A request is signed through the key engine, found beside the unpacked library.
+"$bin/zolvex-host" --no-progress keygen --key-id engine --subject cn=Engine \
+    --out "$work/request.b64" >/dev/null
+[[ -s $work/request.b64 ]] || fail "no request: the key engine was not found"
 openssl req -x509 -engine gost -newkey gost2012_256 -pkeyopt paramset:A -nodes \
     -keyout "$work/test.key" -subj "/CN=Packaged" -md_gost12_256 -days 30 \
     -outform DER -out "$work/test.der" 2>/dev/null
