@@ -6,6 +6,17 @@ if(KELVO_SANITIZE)
     add_link_options(-fsanitize=address,undefined)
 endif()
 
+# Sanitizer runtimes that uninstrumented programs (pkcs11-tool, p11tool, openssl) preload when
+# they load an instrumented library of ours; empty in other builds.
+set(KELVO_SANITIZER_PRELOAD "")
+if(KELVO_SANITIZE)
+    foreach(runtime libasan.so libubsan.so)
+        execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${runtime}
+                        OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
+        string(STRIP "${KELVO_SANITIZER_PRELOAD} ${path}" KELVO_SANITIZER_PRELOAD)
+    endforeach()
+endif()
+
 # Environment every test runs with under the sanitizers.
 set(KELVO_TEST_ENVIRONMENT
     "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_odr_violation=0"

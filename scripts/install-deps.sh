@@ -5,11 +5,11 @@ packages=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
     qtbase5-dev qtbase5-dev-tools
     libboost-all-dev libssl-dev openssl rapidjson-dev libengine-gost-openssl
-    libp11-kit-dev p11-kit
+    libp11-kit-dev p11-kit gnutls-bin
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     opensc
     fonts-dejavu-core xvfb xauth
-    xxd
+    xxd dpkg-dev
 )
 missing=()
 for p in "${packages[@]}"; do

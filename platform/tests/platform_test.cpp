@@ -10,6 +10,7 @@
 
 #include "mapped_libraries.h"
 #include "platform/environment.h"
+#include "platform/install_layout.h"
 #include "platform/os_version.h"
 #include "platform/process.h"
 #include "platform/program.h"
@@ -93,6 +94,23 @@ TEST(Program, LocationIsThisExecutable) {
     const auto location = programLocation();
     EXPECT_EQ(location.filename(), "kelvo_platform_tests");
     EXPECT_TRUE(boost::filesystem::exists(location));
+}
+
+TEST(InstallLayout, VendorFoldersAndTheFolderForTheUsersFiles) {
+    const boost::filesystem::path program = "/opt/host/bin";
+    const auto folders = install_layout::vendorFolders(program);
+    ASSERT_EQ(folders.size(), 2u);
+    EXPECT_EQ(folders[0], program);
+    EXPECT_EQ(folders[1].filename(), "voxa");
+    EXPECT_EQ(folders[1], folders[1].lexically_normal());
+    EXPECT_EQ(folders[1].string().find(".."), std::string::npos) << folders[1];
+
+    const auto writable = boost::filesystem::temp_directory_path();
+    EXPECT_EQ(install_layout::userFilesFolder(writable), writable);
+    ::setenv("XDG_CONFIG_HOME", "/tmp/platform-test-config", 1);
+    EXPECT_EQ(install_layout::userFilesFolder("/nonexistent/bin"),
+              boost::filesystem::path("/tmp/platform-test-config/kelvo"));
+    ::unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST(OsVersion, KernelReleaseAsAWorkstation) {

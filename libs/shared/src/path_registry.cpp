@@ -7,6 +7,7 @@
 
 #include "exception/throw.h"
 #include "platform/file_names.h"
+#include "platform/install_layout.h"
 #include "platform/program.h"
 
 namespace kelvo::plugin::shared::path_registry {
@@ -34,10 +35,17 @@ bool fileExists(const boost::filesystem::path& path) {
     return type != boost::filesystem::status_error && type != boost::filesystem::file_not_found;
 }
 
+// The first vendor folder that holds the library; when none does, the program folder's path
+// is the one reported.
 CheckedPath checkedResource() {
-    auto path = thisDir() / (std::string("./voxa_pkcs11_main") + platform::sharedLibrarySuffix);
-    const bool exists = fileExists(path);
-    return {std::move(path), exists};
+    const std::string name = std::string("./voxa_pkcs11_main") + platform::sharedLibrarySuffix;
+    const auto folders = platform::install_layout::vendorFolders(thisDir());
+    for (const auto& folder : folders) {
+        if (fileExists(folder / name)) {
+            return {folder / name, true};
+        }
+    }
+    return {folders.front() / name, false};
 }
 
 }  // namespace
@@ -66,7 +74,8 @@ boost::filesystem::path zolvexInstallerScript() {
 }
 
 boost::filesystem::path zolvexRejectMarker() {
-    static const boost::filesystem::path path = thisDir() / "reject_zolvex.ini";
+    static const boost::filesystem::path path =
+        platform::install_layout::userFilesFolder(thisDir()) / "reject_zolvex.ini";
     return path;
 }
 

@@ -101,7 +101,7 @@ po::options_description globalOptions(HostOptions& options) {
     po::options_description global("Global options (before the command)");
     global.add_options()("help,h", po::bool_switch(&options.help), "show this help")(
         "modules", po::value(&options.modules),
-        "plug-in folder (default: " KELVO_HOST_PLUGIN_FOLDER " from the program's folder)")(
+        "plug-in folder (default: the installed one or the build's, from the program's)")(
         "edition", po::value(&options.edition), "kelvo.plugin or valdorino.plugin")(
         "no-cache", "do not let the token cache listings")(
         "require", po::value(&options.required)->composing(), "module that must be loaded")(

@@ -7,13 +7,17 @@
 # initialised token labelled "ZOLVEX <slot>" with SO PIN 87654321 and user PIN 12345678.
 # Slots missing from DIR/softtoken.ini are added with the default model.
 #
-# Environment: SOFTTOKEN_MODULE  path of voxa_pkcs11_main.so (required)
+# Environment: SOFTTOKEN_MODULE  path of voxa_pkcs11_main.so (required unless installed)
 #              SOFTTOKEN_PRELOAD libraries to preload into pkcs11-tool (sanitizer builds)
 #              SO_PIN, USER_PIN  override the PINs
 set -eu
 
-if [ $# -lt 1 ] || [ -z "${SOFTTOKEN_MODULE:-}" ]; then
-    echo "usage: SOFTTOKEN_MODULE=/path/voxa_pkcs11_main.so $0 DIR [SLOT...]" >&2
+# The installed copy (zolvex-softtoken-provision) finds the library from its own folder; the
+# install step fills in the relative path.
+installed_module=$(dirname "$0")/@KELVO_VENDOR_DIR_FROM_BINDIR@/voxa_pkcs11_main.so
+SOFTTOKEN_MODULE=${SOFTTOKEN_MODULE:-$installed_module}
+if [ $# -lt 1 ] || [ ! -f "$SOFTTOKEN_MODULE" ]; then
+    echo "usage: [SOFTTOKEN_MODULE=/path/voxa_pkcs11_main.so] $0 DIR [SLOT...]" >&2
     exit 2
 fi
 dir=$1

@@ -36,6 +36,10 @@ bool refused() {
 }
 
 void rememberRefusal() {
+    // The user's own folder for it may not exist yet; any failure leaves the prompt to come
+    // back.
+    boost::system::error_code error;
+    boost::filesystem::create_directories(markerPath().parent_path(), error);
     QFile marker(QString::fromStdString(markerPath().string()));
     marker.open(QIODevice::WriteOnly);
 }

@@ -6,7 +6,7 @@ namespace kelvo::plugin::module::drivers {
 // registry view.
 bool registered();
 
-// Whether the user refused the installation before (the marker file beside the host program).
+// Whether the user refused the installation before (the marker file of the path registry).
 bool refused();
 // Remembers a refusal; a failure to write the marker is ignored.
 void rememberRefusal();
