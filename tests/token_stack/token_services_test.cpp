@@ -234,17 +234,6 @@ TEST_F(TokenServicesTest, ProviderDescribesTheDevice) {
     EXPECT_EQ(openSessions(), 0u);
 }
 
-TEST_F(TokenServicesTest, ListingFailuresAreLoggedAndGiveNoDevices) {
-    ::setenv("ZOLVEX_SOFTTOKEN_FAULTS", "C_GetTokenInfo:*:0x30", 1);
-    test::LogCapture log;
-    auto token = std::make_unique<test::TestToken>(&session_);
-    EXPECT_TRUE(token->devices().empty());
-    ::unsetenv("ZOLVEX_SOFTTOKEN_FAULTS");
-    ASSERT_FALSE(log.lines().empty());
-    EXPECT_EQ(log.lines().back().severity, boost::log::trivial::error);
-    EXPECT_NE(log.lines().back().text.find("40048 Cryptoki"), std::string::npos);
-}
-
 TEST_F(TokenServicesTest, ProvidersCoverEveryDeviceOfEveryTokenModule) {
     struct TokenModule : module::Module {
         explicit TokenModule(module::IToken* token) : token_(token) {}

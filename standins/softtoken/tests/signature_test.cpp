@@ -179,10 +179,6 @@ TEST_F(SignatureTest, PrivateKeyNeverLeavesTheToken) {
     CK_ATTRIBUTE extractable{CKA_EXTRACTABLE, &yes, 1};
     EXPECT_EQ(library->C_SetAttributeValue(session->handle(), pair.privateKey, &extractable, 1),
               CKR_ATTRIBUTE_READ_ONLY);
-    // Private keys are invisible to a public session.
-    ASSERT_EQ(library->C_Logout(session->handle()), CKR_OK);
-    EXPECT_EQ(library->C_GetAttributeValue(session->handle(), pair.privateKey, &attribute, 1),
-              CKR_OBJECT_HANDLE_INVALID);
 }
 
 TEST_F(SignatureTest, RefusesBadKeyTemplates) {
@@ -284,27 +280,6 @@ TEST_F(SignatureTest, SigningRulesAndErrors) {
     EXPECT_EQ(library->C_Verify(session->handle(), (CK_BYTE_PTR)digest.data(), digest.size(),
                                 (CK_BYTE_PTR)signature.data(), huge),
               CKR_SIGNATURE_LEN_RANGE);
-}
-
-TEST_F(SignatureTest, KeysSurviveFinalizeAndInitialize) {
-    const KeyPair pair = generate(allParamSets()[9].der, 512, "persistent");
-    const std::string publicValue = value(pair.publicKey, CKA_VALUE);
-    session.reset();
-    ASSERT_EQ(library->C_Finalize(nullptr), CKR_OK);
-    ASSERT_EQ(library->C_Initialize(nullptr), CKR_OK);
-    session = std::make_unique<ScopedSession>(library.functions(), 0);
-    ASSERT_EQ(session->login(), CKR_OK);
-
-    CK_OBJECT_CLASS privateClass = CKO_PRIVATE_KEY;
-    std::string id = "persistent";
-    const auto keys = findObjects(
-        library.functions(), session->handle(),
-        {{CKA_CLASS, &privateClass, sizeof privateClass}, {CKA_ID, id.data(), id.size()}});
-    ASSERT_EQ(keys.size(), 1u);
-    const std::string data = "persisted";
-    EXPECT_TRUE(verifier.verify(allParamSets()[9].der, publicValue,
-                                verifier.digest("md_gost12_512", data),
-                                sign(CKM_GOSTR3410_WITH_GOSTR3411_2012_512, keys[0], data)));
 }
 
 }  // namespace
