@@ -56,29 +56,23 @@ protected:
                                                 paramSet, bits);
     }
 
-    std::string sign(CK_MECHANISM_TYPE type, CK_OBJECT_HANDLE key, std::string data) {
+    // One C_Sign, or C_SignUpdate with parts of `part` bytes and C_SignFinal.
+    std::string sign(CK_MECHANISM_TYPE type, CK_OBJECT_HANDLE key, std::string data,
+                     std::size_t part = 0) {
         CK_MECHANISM mechanism{type, nullptr, 0};
         EXPECT_EQ(library->C_SignInit(session->handle(), &mechanism, key), CKR_OK);
         std::string signature(128, '\0');
         CK_ULONG length = signature.size();
-        EXPECT_EQ(library->C_Sign(session->handle(), (CK_BYTE_PTR)data.data(), data.size(),
-                                  (CK_BYTE_PTR)signature.data(), &length),
-                  CKR_OK);
-        signature.resize(length);
-        return signature;
-    }
-
-    std::string signInParts(CK_MECHANISM_TYPE type, CK_OBJECT_HANDLE key, std::string data) {
-        CK_MECHANISM mechanism{type, nullptr, 0};
-        EXPECT_EQ(library->C_SignInit(session->handle(), &mechanism, key), CKR_OK);
-        for (std::size_t at = 0; at < data.size(); at += 1000) {
-            EXPECT_EQ(library->C_SignUpdate(session->handle(), (CK_BYTE_PTR)data.data() + at,
-                                            std::min<std::size_t>(1000, data.size() - at)),
+        auto* bytes = (CK_BYTE_PTR)data.data();
+        for (std::size_t at = 0; part != 0 && at < data.size(); at += part) {
+            EXPECT_EQ(library->C_SignUpdate(session->handle(), bytes + at,
+                                            std::min(part, data.size() - at)),
                       CKR_OK);
         }
-        std::string signature(128, '\0');
-        CK_ULONG length = signature.size();
-        EXPECT_EQ(library->C_SignFinal(session->handle(), (CK_BYTE_PTR)signature.data(), &length),
+        EXPECT_EQ(part != 0 ? library->C_SignFinal(session->handle(), (CK_BYTE_PTR)signature.data(),
+                                                   &length)
+                            : library->C_Sign(session->handle(), bytes, data.size(),
+                                              (CK_BYTE_PTR)signature.data(), &length),
                   CKR_OK);
         signature.resize(length);
         return signature;
@@ -142,7 +136,7 @@ TEST_F(SignatureTest, HashAndSignSingleAndMultiPart) {
         const std::string publicValue = value(pair.publicKey, CKA_VALUE);
         const std::string digest = verifier.digest(entry.digest, data);
         for (const auto& signature : {sign(entry.mechanism, pair.privateKey, data),
-                                      signInParts(entry.mechanism, pair.privateKey, data)}) {
+                                      sign(entry.mechanism, pair.privateKey, data, 1000)}) {
             EXPECT_TRUE(verifier.verify(entry.paramSet.der, publicValue, digest, signature));
             EXPECT_EQ(verifyOnToken(entry.mechanism, pair.publicKey, data, signature), CKR_OK);
         }
