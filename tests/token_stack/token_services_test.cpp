@@ -186,29 +186,6 @@ TEST_F(TokenServicesTest, UnsupportedAlgorithmFailsBeforeAnyDigest) {
     EXPECT_EQ(openSessions(), 0u);
 }
 
-TEST_F(TokenServicesTest, SignatureOnTheTokenVerifiesWithTheCertificateKey) {
-    const auto device = this->device();
-    const std::string value = generateKeyPair("signer");
-    const auto certificate = certificateFor(value, "0A0B");
-    ASSERT_TRUE(token_->addCertificate(device, certificate, "signer", 6, softtoken::kUserPin));
-    const auto signer = token_->findCertificate(device, std::string("signer"));
-    ASSERT_TRUE(signer);
-
-    holdLogin();  // the key was authenticated before
-    const std::string data(cryptoki::Hash::kChunkSize + 100, 'x');
-    std::istringstream stream(data);
-    auto hash = signer->provider(L"")->createHash("1.2.643.7.1.1.2.2", signer);
-    const std::string digest = hash->create(stream);
-    const std::string signature = hash->signatureValue();
-    ASSERT_EQ(signature.size(), 64u);
-    softtoken::GostVerifier openssl;
-    EXPECT_EQ(digest, openssl.digest("md_gost12_256", data));
-    EXPECT_TRUE(
-        openssl.verify(test::kParamSetCryptoProA, value, digest, softtoken::reversed(signature)));
-    releaseLogin();
-    EXPECT_EQ(openSessions(), 0u);
-}
-
 TEST_F(TokenServicesTest, SigningWithoutALoginNeedsTheHostService) {
     const auto device = this->device();
     const std::string value = generateKeyPair("signer");
