@@ -1,5 +1,7 @@
 // Token, sessions, login and objects as PKCS#11 clients see them.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <fstream>
@@ -18,6 +20,23 @@ std::string text(const CK_UTF8CHAR* field, std::size_t size) {
 std::string padded(std::string value, std::size_t size) {
     value.resize(size, ' ');
     return value;
+}
+
+// Runs the body in a child process (its own library instance) and returns its exit status.
+template <typename Body>
+int inChildProcess(Body&& body) {
+    const pid_t child = fork();
+    if (child == 0) {
+        int status = 1;
+        try {
+            status = body();
+        } catch (...) {
+        }
+        _exit(status);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 class TokenTest : public ::testing::Test {
@@ -389,6 +408,34 @@ TEST_F(TokenTest, SessionObjectsEndWithTheirSession) {
         EXPECT_EQ(countData(keeper.handle()), 1u);
     }
     EXPECT_EQ(countData(keeper.handle()), 0u);
+}
+
+TEST_F(TokenTest, AnotherProcessesChangeIsSeenAndLeavesNoTemporaryFiles) {
+    provisionToken(library.functions());
+    initialize();
+    ScopedSession session(library.functions(), 0);
+    ASSERT_EQ(countData(session.handle()), 0u);
+    ASSERT_EQ(
+        inChildProcess([] {
+            // The fork inherited the parent's library state: start it afresh.
+            SoftTokenLibrary other;
+            other->C_Finalize(nullptr);
+            if (other->C_Initialize(nullptr) != CKR_OK) {
+                return 2;
+            }
+            ScopedSession child(other.functions(), 0);
+            CK_OBJECT_CLASS dataClass = CKO_DATA;
+            CK_BBOOL yes = CK_TRUE;
+            CK_ATTRIBUTE attributes[] = {{CKA_CLASS, &dataClass, sizeof dataClass},
+                                         {CKA_TOKEN, &yes, 1}};
+            CK_OBJECT_HANDLE object;
+            return other->C_CreateObject(child.handle(), attributes, 2, &object) == CKR_OK ? 0 : 3;
+        }),
+        0);
+    EXPECT_EQ(countData(session.handle()), 1u);
+    for (const auto& entry : std::filesystem::directory_iterator(directory.path())) {
+        EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
+    }
 }
 
 TEST_F(TokenTest, DamagedFileIsReportedNotTakenForABlankToken) {
