@@ -2,8 +2,13 @@
 
 #include <dlfcn.h>
 
+#include <cstddef>
 #include <stdexcept>
 #include <utility>
+
+#include <boost/preprocessor/seq/for_each.hpp>
+#include <boost/preprocessor/seq/size.hpp>
+#include <boost/preprocessor/stringize.hpp>
 
 #include "token_fixture.h"
 
@@ -35,12 +40,35 @@ CK_RV wrappedFunctionList(CK_FUNCTION_LIST** list) {
 
 }  // namespace
 
-#define KELVO_WRAP(function)                                                                    \
+// Every entry of a version 2.40 function list but C_GetFunctionList itself.
+// clang-format off
+#define KELVO_WRAPPED_FUNCTIONS \
+    (C_Initialize)(C_Finalize)(C_GetInfo)(C_GetSlotList)(C_GetSlotInfo)(C_GetTokenInfo) \
+    (C_GetMechanismList)(C_GetMechanismInfo)(C_InitToken)(C_InitPIN)(C_SetPIN)(C_OpenSession) \
+    (C_CloseSession)(C_CloseAllSessions)(C_GetSessionInfo)(C_GetOperationState) \
+    (C_SetOperationState)(C_Login)(C_Logout)(C_CreateObject)(C_CopyObject)(C_DestroyObject) \
+    (C_GetObjectSize)(C_GetAttributeValue)(C_SetAttributeValue)(C_FindObjectsInit)(C_FindObjects) \
+    (C_FindObjectsFinal)(C_EncryptInit)(C_Encrypt)(C_EncryptUpdate)(C_EncryptFinal) \
+    (C_DecryptInit)(C_Decrypt)(C_DecryptUpdate)(C_DecryptFinal)(C_DigestInit)(C_Digest) \
+    (C_DigestUpdate)(C_DigestKey)(C_DigestFinal)(C_SignInit)(C_Sign)(C_SignUpdate)(C_SignFinal) \
+    (C_SignRecoverInit)(C_SignRecover)(C_VerifyInit)(C_Verify)(C_VerifyUpdate)(C_VerifyFinal) \
+    (C_VerifyRecoverInit)(C_VerifyRecover)(C_DigestEncryptUpdate)(C_DecryptDigestUpdate) \
+    (C_SignEncryptUpdate)(C_DecryptVerifyUpdate)(C_GenerateKey)(C_GenerateKeyPair)(C_WrapKey) \
+    (C_UnwrapKey)(C_DeriveKey)(C_SeedRandom)(C_GenerateRandom)(C_GetFunctionStatus) \
+    (C_CancelFunction)(C_WaitForSlotEvent)
+// clang-format on
+static_assert(BOOST_PP_SEQ_SIZE(KELVO_WRAPPED_FUNCTIONS) ==
+                  (sizeof(CK_FUNCTION_LIST) - offsetof(CK_FUNCTION_LIST, C_Initialize)) /
+                          sizeof(CK_C_Initialize) -
+                      1,
+              "every function of the list is recorded");
+
+#define KELVO_WRAP(r, data, function)                                                           \
     do {                                                                                        \
         using Entry = Thunk<&CK_FUNCTION_LIST::function, decltype(CK_FUNCTION_LIST::function)>; \
-        Entry::name = #function;                                                                \
+        Entry::name = BOOST_PP_STRINGIZE(function);                                             \
         wrapped_.function = &Entry::call;                                                       \
-    } while (false)
+    } while (false);
 
 RecordingLibrary::RecordingLibrary() {
     void* handle = dlopen(softtoken::kLibraryPath, RTLD_NOW | RTLD_LOCAL);
@@ -52,76 +80,11 @@ RecordingLibrary::RecordingLibrary() {
     }
     wrapped_ = *real_;
     wrapped_.C_GetFunctionList = &wrappedFunctionList;
-    KELVO_WRAP(C_Initialize);
-    KELVO_WRAP(C_Finalize);
-    KELVO_WRAP(C_GetInfo);
-    KELVO_WRAP(C_GetSlotList);
-    KELVO_WRAP(C_GetSlotInfo);
-    KELVO_WRAP(C_GetTokenInfo);
-    KELVO_WRAP(C_GetMechanismList);
-    KELVO_WRAP(C_GetMechanismInfo);
-    KELVO_WRAP(C_InitToken);
-    KELVO_WRAP(C_InitPIN);
-    KELVO_WRAP(C_SetPIN);
-    KELVO_WRAP(C_OpenSession);
-    KELVO_WRAP(C_CloseSession);
-    KELVO_WRAP(C_CloseAllSessions);
-    KELVO_WRAP(C_GetSessionInfo);
-    KELVO_WRAP(C_GetOperationState);
-    KELVO_WRAP(C_SetOperationState);
-    KELVO_WRAP(C_Login);
-    KELVO_WRAP(C_Logout);
-    KELVO_WRAP(C_CreateObject);
-    KELVO_WRAP(C_CopyObject);
-    KELVO_WRAP(C_DestroyObject);
-    KELVO_WRAP(C_GetObjectSize);
-    KELVO_WRAP(C_GetAttributeValue);
-    KELVO_WRAP(C_SetAttributeValue);
-    KELVO_WRAP(C_FindObjectsInit);
-    KELVO_WRAP(C_FindObjects);
-    KELVO_WRAP(C_FindObjectsFinal);
-    KELVO_WRAP(C_EncryptInit);
-    KELVO_WRAP(C_Encrypt);
-    KELVO_WRAP(C_EncryptUpdate);
-    KELVO_WRAP(C_EncryptFinal);
-    KELVO_WRAP(C_DecryptInit);
-    KELVO_WRAP(C_Decrypt);
-    KELVO_WRAP(C_DecryptUpdate);
-    KELVO_WRAP(C_DecryptFinal);
-    KELVO_WRAP(C_DigestInit);
-    KELVO_WRAP(C_Digest);
-    KELVO_WRAP(C_DigestUpdate);
-    KELVO_WRAP(C_DigestKey);
-    KELVO_WRAP(C_DigestFinal);
-    KELVO_WRAP(C_SignInit);
-    KELVO_WRAP(C_Sign);
-    KELVO_WRAP(C_SignUpdate);
-    KELVO_WRAP(C_SignFinal);
-    KELVO_WRAP(C_SignRecoverInit);
-    KELVO_WRAP(C_SignRecover);
-    KELVO_WRAP(C_VerifyInit);
-    KELVO_WRAP(C_Verify);
-    KELVO_WRAP(C_VerifyUpdate);
-    KELVO_WRAP(C_VerifyFinal);
-    KELVO_WRAP(C_VerifyRecoverInit);
-    KELVO_WRAP(C_VerifyRecover);
-    KELVO_WRAP(C_DigestEncryptUpdate);
-    KELVO_WRAP(C_DecryptDigestUpdate);
-    KELVO_WRAP(C_SignEncryptUpdate);
-    KELVO_WRAP(C_DecryptVerifyUpdate);
-    KELVO_WRAP(C_GenerateKey);
-    KELVO_WRAP(C_GenerateKeyPair);
-    KELVO_WRAP(C_WrapKey);
-    KELVO_WRAP(C_UnwrapKey);
-    KELVO_WRAP(C_DeriveKey);
-    KELVO_WRAP(C_SeedRandom);
-    KELVO_WRAP(C_GenerateRandom);
-    KELVO_WRAP(C_GetFunctionStatus);
-    KELVO_WRAP(C_CancelFunction);
-    KELVO_WRAP(C_WaitForSlotEvent);
+    BOOST_PP_SEQ_FOR_EACH(KELVO_WRAP, _, KELVO_WRAPPED_FUNCTIONS)
 }
 
 #undef KELVO_WRAP
+#undef KELVO_WRAPPED_FUNCTIONS
 
 RecordingLibrary& RecordingLibrary::instance() {
     static RecordingLibrary library;

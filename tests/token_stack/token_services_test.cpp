@@ -186,29 +186,6 @@ TEST_F(TokenServicesTest, UnsupportedAlgorithmFailsBeforeAnyDigest) {
     EXPECT_EQ(openSessions(), 0u);
 }
 
-TEST_F(TokenServicesTest, SignatureOnTheTokenVerifiesWithTheCertificateKey) {
-    const auto device = this->device();
-    const std::string value = generateKeyPair("signer");
-    const auto certificate = certificateFor(value, "0A0B");
-    ASSERT_TRUE(token_->addCertificate(device, certificate, "signer", 6, softtoken::kUserPin));
-    const auto signer = token_->findCertificate(device, std::string("signer"));
-    ASSERT_TRUE(signer);
-
-    holdLogin();  // the key was authenticated before
-    const std::string data(cryptoki::Hash::kChunkSize + 100, 'x');
-    std::istringstream stream(data);
-    auto hash = signer->provider(L"")->createHash("1.2.643.7.1.1.2.2", signer);
-    const std::string digest = hash->create(stream);
-    const std::string signature = hash->signatureValue();
-    ASSERT_EQ(signature.size(), 64u);
-    softtoken::GostVerifier openssl;
-    EXPECT_EQ(digest, openssl.digest("md_gost12_256", data));
-    EXPECT_TRUE(
-        openssl.verify(test::kParamSetCryptoProA, value, digest, softtoken::reversed(signature)));
-    releaseLogin();
-    EXPECT_EQ(openSessions(), 0u);
-}
-
 TEST_F(TokenServicesTest, SigningWithoutALoginNeedsTheHostService) {
     const auto device = this->device();
     const std::string value = generateKeyPair("signer");
@@ -232,17 +209,6 @@ TEST_F(TokenServicesTest, ProviderDescribesTheDevice) {
     EXPECT_EQ(provider.randomBytes(32).size(), 32u);
     EXPECT_TRUE(provider.randomBytes(0).empty());
     EXPECT_EQ(openSessions(), 0u);
-}
-
-TEST_F(TokenServicesTest, ListingFailuresAreLoggedAndGiveNoDevices) {
-    ::setenv("ZOLVEX_SOFTTOKEN_FAULTS", "C_GetTokenInfo:*:0x30", 1);
-    test::LogCapture log;
-    auto token = std::make_unique<test::TestToken>(&session_);
-    EXPECT_TRUE(token->devices().empty());
-    ::unsetenv("ZOLVEX_SOFTTOKEN_FAULTS");
-    ASSERT_FALSE(log.lines().empty());
-    EXPECT_EQ(log.lines().back().severity, boost::log::trivial::error);
-    EXPECT_NE(log.lines().back().text.find("40048 Cryptoki"), std::string::npos);
 }
 
 TEST_F(TokenServicesTest, ProvidersCoverEveryDeviceOfEveryTokenModule) {

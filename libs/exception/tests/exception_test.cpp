@@ -98,11 +98,6 @@ TEST_F(ExceptionTest, ConstructionRewritesTheLastErrorRecord) {
     EXPECT_EQ(env("__ex_msg"), "unknown error");
 }
 
-TEST_F(ExceptionTest, WhatWithoutAttachmentsOrLocation) {
-    CryptokiException e(40164);
-    EXPECT_STREQ(e.what(), "40164 Cryptoki 'PIN-код заблокирован'");
-}
-
 TEST_F(ExceptionTest, WhatShowsAttachedTextAndThrowLocation) {
     const auto e =
         caught(CryptoException(crypto::exception::TokenInitializeFailed) << Message_("zolvex"));
@@ -118,13 +113,6 @@ TEST_F(ExceptionTest, WhatShowsAttachedTextAndThrowLocation) {
     } catch (const CryptokiException& lambda) {
         EXPECT_THAT(lambda.what(), ::testing::EndsWith(") operator ()"));
     }
-}
-
-TEST_F(ExceptionTest, FileInfoComesBeforeTheAttachedString) {
-    SslException e(ssl::exception::SrCsrSignFailed);
-    e << Module_("queue text");
-    ::setenv("__ex_fileinfo", "file.xml", 1);
-    EXPECT_STREQ(e.what(), "50017 Ssl 'Ошибка подписи CSR': file.xml,queue text");
 }
 
 TEST_F(ExceptionTest, OlderExceptionDescribesTheNewestRecord) {
@@ -146,9 +134,19 @@ TEST_F(ExceptionTest, XmlSignatureFailureTakesItsMessageFromTheAttachedText) {
     EXPECT_STREQ(other.message(), "Не найден контейнер");
 }
 
-TEST_F(ExceptionTest, BackslashPathsShowTheLastComponent) {
-    CryptokiException e(40160);
-    e << boost::throw_file("C:\\src\\libs\\icryptoki.cpp") << boost::throw_line(31)
-      << boost::throw_function("attribute");
-    EXPECT_STREQ(e.what(), "40160 Cryptoki 'Неверный PIN-код'\t(icryptoki.cpp:31) attribute");
+TEST_F(ExceptionTest, WhatJoinsCodeCategoryMessageAttachmentsAndLocation) {
+    EXPECT_STREQ(CryptokiException(40164).what(), "40164 Cryptoki 'PIN-код заблокирован'");
+
+    // The file information comes before the attached string.
+    SslException signing(ssl::exception::SrCsrSignFailed);
+    signing << Module_("queue text");
+    ::setenv("__ex_fileinfo", "file.xml", 1);
+    EXPECT_STREQ(signing.what(), "50017 Ssl 'Ошибка подписи CSR': file.xml,queue text");
+    ::unsetenv("__ex_fileinfo");
+
+    // Backslash paths show their last component.
+    CryptokiException located(40160);
+    located << boost::throw_file("C:\\src\\libs\\icryptoki.cpp") << boost::throw_line(31)
+            << boost::throw_function("attribute");
+    EXPECT_STREQ(located.what(), "40160 Cryptoki 'Неверный PIN-код'\t(icryptoki.cpp:31) attribute");
 }

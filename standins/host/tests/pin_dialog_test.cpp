@@ -81,99 +81,83 @@ private:
     boost::optional<std::string> none_;
 };
 
+// The user types `typed`, one a prompt, for a token whose PIN is 1234.
+struct Dialogue {
+    Dialogue(int triesLeft, std::initializer_list<const char*> typed, int maxAttempts = 3)
+        : handle("1234", triesLeft), pins(typed), dialog(pins, notices, maxAttempts) {}
+    bool run(const std::string& offered = "") { return dialog.authenticate(handle, offered); }
+    bool said(const std::string& text) const {
+        return notices.str().find(text) != std::string::npos;
+    }
+
+    FakeHandle handle;
+    ScriptedPins pins;
+    std::ostringstream notices;
+    PinDialog dialog;
+};
+
 }  // namespace
 
 TEST(PinDialog, AsksAgainAfterAWrongPin) {
-    FakeHandle handle("1234", 10);
-    ScriptedPins pins({"0000", "1234"});
-    std::ostringstream notices;
-    PinDialog dialog(pins, notices);
-    EXPECT_TRUE(dialog.authenticate(handle, ""));
-    EXPECT_EQ(pins.asked(), 2);
-    EXPECT_EQ(handle.calls, 2);
-    EXPECT_NE(notices.str().find("Wrong PIN for ZOLVEXToken GOST • S/N 1234"), std::string::npos);
+    Dialogue user(10, {"0000", "1234"});
+    EXPECT_TRUE(user.run());
+    EXPECT_EQ(user.pins.asked(), 2);
+    EXPECT_EQ(user.handle.calls, 2);
+    EXPECT_TRUE(user.said("Wrong PIN for ZOLVEXToken GOST • S/N 1234"));
 
     // A later dialog (the token was pulled out and wants its PIN again) starts over.
     FakeHandle again("0000", 10);
-    EXPECT_TRUE(dialog.authenticate(again, ""));
+    EXPECT_TRUE(user.dialog.authenticate(again, ""));
     EXPECT_EQ(again.calls, 1);
 }
 
 TEST(PinDialog, TellsTheTokensRemainingTriesAndStopsWhenItLocks) {
-    {
-        FakeHandle handle("1234", 2);
-        ScriptedPins pins({"0000", "1111", "1234"});
-        std::ostringstream notices;
-        PinDialog dialog(pins, notices, 5);
-        EXPECT_FALSE(dialog.authenticate(handle, ""));
-        const std::string text = notices.str();
-        EXPECT_LT(text.find("One attempt left"), text.find("is now locked"));
-        EXPECT_EQ(text.find("is locked"), std::string::npos);  // said once is enough
-        EXPECT_EQ(pins.asked(), 2);  // the right PIN is never asked for once locked
-    }
-    {
-        FakeHandle handle("1234", 1);
-        ScriptedPins pins({"0000"});
-        std::ostringstream notices;
-        PinDialog dialog(pins, notices);
-        EXPECT_FALSE(dialog.authenticate(handle, ""));
-        EXPECT_EQ(notices.str().find("Final try: a wrong PIN locks"), 0u);  // before the prompt
-    }
-}
+    Dialogue twoLeft(2, {"0000", "1111", "1234"}, 5);
+    EXPECT_FALSE(twoLeft.run());
+    const std::string text = twoLeft.notices.str();
+    EXPECT_LT(text.find("One attempt left"), text.find("is now locked"));
+    EXPECT_FALSE(twoLeft.said("is locked"));  // said once is enough
+    EXPECT_EQ(twoLeft.pins.asked(), 2);       // the right PIN is never asked for once locked
 
-TEST(PinDialog, LockedPinIsNeitherAskedNorTried) {
-    FakeHandle handle("1234", 0);
-    ScriptedPins pins({"1234"});
-    std::ostringstream notices;
-    PinDialog dialog(pins, notices);
-    EXPECT_FALSE(dialog.authenticate(handle, ""));
-    EXPECT_EQ(pins.asked(), 0);
-    EXPECT_EQ(handle.calls, 0);
-    EXPECT_NE(notices.str().find("is locked"), std::string::npos);
+    Dialogue finalTry(1, {"0000"});
+    EXPECT_FALSE(finalTry.run());
+    EXPECT_EQ(finalTry.notices.str().find("Final try: a wrong PIN locks"),
+              0u);  // before the prompt
+
+    Dialogue locked(0, {"1234"});
+    EXPECT_FALSE(locked.run());
+    EXPECT_EQ(locked.pins.asked(), 0);
+    EXPECT_EQ(locked.handle.calls, 0);
+    EXPECT_TRUE(locked.said("is locked"));
 }
 
 TEST(PinDialog, OfferedPinIsTriedOnceWithoutAsking) {
-    FakeHandle handle("1234", 10);
-    ScriptedPins pins({"1234"});
-    std::ostringstream notices;
-    PinDialog dialog(pins, notices);
-    EXPECT_FALSE(dialog.authenticate(handle, "9999"));
-    EXPECT_EQ(handle.calls, 1);
-    EXPECT_EQ(pins.asked(), 0);
-    EXPECT_TRUE(dialog.authenticate(handle, "1234"));
+    Dialogue user(10, {"1234"});
+    EXPECT_FALSE(user.run("9999"));
+    EXPECT_EQ(user.handle.calls, 1);
+    EXPECT_EQ(user.pins.asked(), 0);
+    EXPECT_TRUE(user.run("1234"));
 }
 
 TEST(PinDialog, GivesUpWhenCancelledOrOutOfAttempts) {
-    {
-        FakeHandle handle("1234", 10);
-        ScriptedPins pins;
-        std::ostringstream notices;
-        PinDialog dialog(pins, notices);
-        EXPECT_FALSE(dialog.authenticate(handle, ""));
-        EXPECT_EQ(handle.calls, 0);
-        EXPECT_EQ(notices.str(), pins.giveUpNotice() + "\n");
-    }
-    {
-        FakeHandle handle("1234", 10);
-        ScriptedPins pins({"1", "2", "3", "1234"});
-        std::ostringstream notices;
-        PinDialog dialog(pins, notices, 3);
-        EXPECT_FALSE(dialog.authenticate(handle, ""));
-        EXPECT_EQ(handle.calls, 3);
-    }
+    Dialogue cancelled(10, {});
+    EXPECT_FALSE(cancelled.run());
+    EXPECT_EQ(cancelled.handle.calls, 0);
+    EXPECT_EQ(cancelled.notices.str(), cancelled.pins.giveUpNotice() + "\n");
+
+    Dialogue wrong(10, {"1", "2", "3", "1234"});
+    EXPECT_FALSE(wrong.run());
+    EXPECT_EQ(wrong.handle.calls, 3);
 }
 
 TEST(PinDialog, KeyAuthenticationLeavesTheRetriesToTheHandleCallback) {
-    FakeHandle handle("1234", 10);
-    ScriptedPins pins({"0000", "1234"});
-    std::ostringstream notices;
-    PinDialog dialog(pins, notices);
-    FakeKey key(dialog, handle);
-    EXPECT_TRUE(dialog.authenticate(key));
+    Dialogue user(10, {"0000", "1234"});
+    FakeKey key(user.dialog, user.handle);
+    EXPECT_TRUE(user.dialog.authenticate(key));
     EXPECT_EQ(key.pins, std::vector<std::string>{""});  // the module asks the callback
-    EXPECT_TRUE(dialog.authenticate(key));              // already authenticated: nothing asked
-    EXPECT_EQ(pins.asked(), 2);
-    EXPECT_EQ(handle.calls, 2);
+    EXPECT_TRUE(user.dialog.authenticate(key));         // already authenticated: nothing asked
+    EXPECT_EQ(user.pins.asked(), 2);
+    EXPECT_EQ(user.handle.calls, 2);
 }
 
 TEST(TerminalUiService, CallbackRunsTheDialogForTheHandle) {

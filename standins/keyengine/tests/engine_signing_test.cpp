@@ -1,13 +1,9 @@
 // Signing with a wrapped token key through OpenSSL's ordinary entry points, checked by
-// verification that does not go through the engine.
+// verification that does not go through the engine (the openssl tool's verification of
+// engine-signed requests is the CSR creator suite's, for every parameter set).
 #include <openssl/err.h>
 #include <openssl/objects.h>
-#include <openssl/pem.h>
 #include <openssl/x509.h>
-#include <sys/wait.h>
-
-#include <cstdio>
-#include <fstream>
 
 #include "independent_gost.h"
 #include "rtengine/rtengine.h"
@@ -22,28 +18,11 @@ struct Freer {
 };
 using Request = std::unique_ptr<X509_REQ, Freer<X509_REQ, X509_REQ_free>>;
 using MdContext = std::unique_ptr<EVP_MD_CTX, Freer<EVP_MD_CTX, EVP_MD_CTX_free>>;
-using Bio = std::unique_ptr<BIO, Freer<BIO, BIO_free_all>>;
 
 struct SessionFree {
     void operator()(rt_eng_p11_session_st* session) const { rt_eng_p11_session_free(session); }
 };
 using EngineSession = std::unique_ptr<rt_eng_p11_session_st, SessionFree>;
-
-// The command's exit status; its output (both streams) in output.
-int runOpenssl(const std::string& arguments, std::string& output) {
-    const std::string command = std::string(OPENSSL_COMMAND) + " " + arguments + " 2>&1";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    if (!pipe) {
-        return -1;
-    }
-    char buffer[256];
-    std::size_t read = 0;
-    while ((read = fread(buffer, 1, sizeof buffer, pipe.get())) > 0) {
-        output.append(buffer, read);
-    }
-    const int status = pclose(pipe.release());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 void setSubject(X509_NAME* name, const char* commonName) {
     ASSERT_EQ(
@@ -77,14 +56,6 @@ protected:
                              attribute(pair_.publicKey, CKA_GOSTR3410_PARAMS),
                              attribute(pair_.publicKey, CKA_VALUE));
     }
-    template <typename T>
-    std::string writePem(const char* name, int (*write)(BIO*, const T*), const T* object) {
-        const std::string path = (folder() / name).string();
-        Bio bio(BIO_new_file(path.c_str(), "w"));
-        EXPECT_TRUE(bio && write(bio.get(), object) == 1);
-        return path;
-    }
-
     KeyPairHandles pair_{};
     EngineSession engineSession_;
     Pkey key_;
@@ -104,11 +75,6 @@ TEST_P(EngineSigningTest, RequestSignedWithDefaultDigestVerifies) {
     Pkey fromToken = tokenPublicKey();
     ASSERT_TRUE(fromToken);
     EXPECT_EQ(X509_REQ_verify(request.get(), fromToken.get()), 1);
-
-    const std::string path = writePem("request.pem", PEM_write_bio_X509_REQ, request.get());
-    std::string output;
-    EXPECT_EQ(runOpenssl("req -engine gost -in " + path + " -noout -verify", output), 0) << output;
-    EXPECT_NE(output.find("verify OK"), std::string::npos) << output;
 }
 
 TEST_P(EngineSigningTest, DigestSignVerifiesAgainstTokenPublicKey) {

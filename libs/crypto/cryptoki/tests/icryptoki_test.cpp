@@ -37,6 +37,18 @@ std::string attributeValue(const CK_ATTRIBUTE& attribute) {
     return std::string(static_cast<const char*>(attribute.pValue), attribute.ulValueLen);
 }
 
+// The call raises the code from the named function.
+template <class Call>
+void expectRaised(Call&& call, int code, const char* function) {
+    try {
+        call();
+        ADD_FAILURE() << "no exception, expected " << code;
+    } catch (const exception::CryptokiException& error) {
+        EXPECT_EQ(error.code().value(), code);
+        EXPECT_EQ(*boost::get_error_info<boost::throw_function>(error), std::string(function));
+    }
+}
+
 class TokenObjects : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -66,13 +78,8 @@ TEST_F(TokenObjects, AttributeReadsLengthThenValue) {
 
 TEST_F(TokenObjects, AttributeFailuresRaiseOrFillTheErrorCode) {
     add(7, CKO_CERTIFICATE, "id", "value");
-    try {
-        cryptoki::attribute(cryptoki, kSlot, 7, CKA_SERIAL_NUMBER);
-        FAIL() << "no exception";
-    } catch (const exception::CryptokiException& error) {
-        EXPECT_EQ(error.code().value(), exception::CkrAttributeTypeInvalid);
-        EXPECT_EQ(*boost::get_error_info<boost::throw_function>(error), std::string("attribute"));
-    }
+    expectRaised([&] { cryptoki::attribute(cryptoki, kSlot, 7, CKA_SERIAL_NUMBER); },
+                 exception::CkrAttributeTypeInvalid, "attribute");
 
     library.failures["C_GetAttributeValue"] = CKR_PIN_INCORRECT;
     std::error_code error;
@@ -119,7 +126,7 @@ TEST_F(TokenObjects, KeyTypeNeedsAWholeNumber) {
     EXPECT_EQ(error.value(), exception::CkrObjectHandleInvalid);
 }
 
-TEST_F(TokenObjects, ObjectsSearchesOnceAndReturnsAtMost128) {
+TEST_F(TokenObjects, ObjectsSearchesOnceReturnsAtMost128AndFailsWithoutTheFinalCall) {
     for (CK_OBJECT_HANDLE handle = 1; handle <= 130; ++handle) {
         add(handle, CKO_CERTIFICATE, "", "");
     }
@@ -131,17 +138,12 @@ TEST_F(TokenObjects, ObjectsSearchesOnceAndReturnsAtMost128) {
     EXPECT_EQ(found.back(), 128u);
     EXPECT_THAT(library.calls, ElementsAre("C_FindObjectsInit 101", "C_FindObjects 101",
                                            "C_FindObjectsFinal 101"));
-}
 
-TEST_F(TokenObjects, FailedSearchSkipsTheFinalCall) {
+    // A failed search skips the final call.
+    library.calls.clear();
     library.failures["C_FindObjects"] = CKR_OPERATION_NOT_INITIALIZED;
-    try {
-        cryptoki::objects(cryptoki, kSlot, nullptr, 0);
-        FAIL() << "no exception";
-    } catch (const exception::CryptokiException& error) {
-        EXPECT_EQ(error.code().value(), exception::CkrOperationNotInitialized);
-        EXPECT_EQ(*boost::get_error_info<boost::throw_function>(error), std::string("objects"));
-    }
+    expectRaised([&] { cryptoki::objects(cryptoki, kSlot, nullptr, 0); },
+                 exception::CkrOperationNotInitialized, "objects");
     EXPECT_THAT(library.calls, ElementsAre("C_FindObjectsInit 101", "C_FindObjects 101"));
 }
 
@@ -155,13 +157,8 @@ TEST_F(TokenObjects, MechanismsAskForTheCountFirst) {
     library.failures["C_GetMechanismList"] = CKR_SLOT_ID_INVALID;  // tolerated
     EXPECT_THAT(cryptoki::mechanisms(cryptoki, kSlot), IsEmpty());
     library.failures["C_GetMechanismList"] = CKR_DEVICE_REMOVED;
-    try {
-        cryptoki::mechanisms(cryptoki, kSlot);
-        FAIL() << "no exception";
-    } catch (const exception::CryptokiException& error) {
-        EXPECT_EQ(error.code().value(), exception::CkrDeviceRemoved);
-        EXPECT_EQ(*boost::get_error_info<boost::throw_function>(error), std::string("mechanisms"));
-    }
+    expectRaised([&] { cryptoki::mechanisms(cryptoki, kSlot); }, exception::CkrDeviceRemoved,
+                 "mechanisms");
 }
 
 TEST_F(TokenObjects, ManyMechanismsAreReadWithoutOverflow) {
@@ -185,9 +182,7 @@ TEST(Templates, CertificateTemplateHoldsTheSerialAsDerInteger) {
     // No leading zero, even for a serial with its top bit set.
     EXPECT_EQ(attributeValue(cryptoki::certificateTemplate(SerialCertificate(bytes({0x80})))[1]),
               bytes({0x02, 0x01, 0x80}));
-}
-
-TEST(Templates, OverlongSerialTakesTheLongLengthForm) {
+    // An overlong serial takes the long length form.
     const std::string serial(200, '\x01');
     const std::string value =
         attributeValue(cryptoki::certificateTemplate(SerialCertificate(serial))[1]);
@@ -219,10 +214,10 @@ TEST_F(TokenObjects, PublicKeyByValueFindsTheValueInsideTheKeyIgnoringCase) {
 
     library.objects[0].attributes[CKA_VALUE] = "";
     EXPECT_EQ(cryptoki::publicKeyByValue(cryptoki, kSlot, ValueKey("")), Handle(1));
-}
 
-TEST_F(TokenObjects, PublicKeyByValueWithoutPublicKeysReadsNothing) {
-    add(3, CKO_CERTIFICATE, "c", "");
+    // Without public keys nothing is read.
+    library.objects.erase(library.objects.begin(), library.objects.begin() + 2);
+    library.calls.clear();
     EXPECT_EQ(cryptoki::publicKeyByValue(cryptoki, kSlot, ValueKey("key")), boost::none);
     EXPECT_THAT(library.calls, ElementsAre("C_FindObjectsInit 101", "C_FindObjects 101",
                                            "C_FindObjectsFinal 101"));
