@@ -410,7 +410,7 @@ TEST_F(TokenTest, SessionObjectsEndWithTheirSession) {
     EXPECT_EQ(countData(keeper.handle()), 0u);
 }
 
-TEST_F(TokenTest, AnotherProcessesChangeIsSeenAndLeavesNoTemporaryFiles) {
+TEST_F(TokenTest, ChangeByAnotherProcessIsSeenAndLeavesNoTemporaryFiles) {
     provisionToken(library.functions());
     initialize();
     ScopedSession session(library.functions(), 0);
