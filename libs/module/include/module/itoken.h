@@ -49,6 +49,20 @@ public:
     virtual bool addCertificate(const DevicePtr& device, const CertificatePtr& certificate,
                                 const char* id, std::size_t idLength, const std::string& pin) = 0;
     virtual bool deleteCertificate(const DevicePtr& device, const CertificatePtr& certificate) = 0;
+    // Each pair of overloads below takes two slots in the order the host's table gives them.
+    // MSVC lays out the overloads of one name in reverse order of declaration, so for MSVC
+    // each pair is declared the other way round.
+#ifdef _MSC_VER
+    virtual CertificatePtr findCertificate(const DevicePtr& device, const std::string& id) = 0;
+    virtual CertificatePtr findCertificate(const DevicePtr& device,
+                                           const CertificatePtr& certificate) = 0;
+    virtual boost::optional<std::wstring> findContainer(const DevicePtr& device,
+                                                        const CertificatePtr& certificate,
+                                                        unsigned long* keyType) = 0;
+    virtual boost::optional<std::wstring> findContainer(const DevicePtr& device,
+                                                        const crypto::IPublicKey& key,
+                                                        unsigned long* keyType) = 0;
+#else
     virtual CertificatePtr findCertificate(const DevicePtr& device,
                                            const CertificatePtr& certificate) = 0;
     virtual CertificatePtr findCertificate(const DevicePtr& device, const std::string& id) = 0;
@@ -58,6 +72,7 @@ public:
     virtual boost::optional<std::wstring> findContainer(const DevicePtr& device,
                                                         const CertificatePtr& certificate,
                                                         unsigned long* keyType) = 0;
+#endif
     virtual bool deleteContainer(const DevicePtr& device, const std::wstring& name,
                                  const std::string& pin) = 0;
     virtual boost::shared_ptr<crypto::ICsrCreator> createCsrCreator() = 0;
