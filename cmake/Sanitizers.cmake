@@ -36,11 +36,16 @@ function(kelvo_add_gtest target)
     gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES ${ARG_PROPERTIES})
 endfunction()
 
-# kelvo_add_library(<target> [SHARED|STATIC] LIBS ...): a library from the folder's src/*.cpp
-# with its public headers in include/, and a test executable from tests/*_test.cpp if any.
+# kelvo_add_library(<target> [SHARED|STATIC] [SOURCES ...] LIBS ...): a library from the
+# given sources (default: the folder's src/*.cpp) with its public headers in include/, and a
+# test executable from tests/*_test.cpp if any.
 function(kelvo_add_library target)
-    cmake_parse_arguments(ARG "SHARED" "" "LIBS;PRIVATE_LIBS;TEST_LIBS" ${ARGN})
-    file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/*.cpp)
+    cmake_parse_arguments(ARG "SHARED" "" "SOURCES;LIBS;PRIVATE_LIBS;TEST_LIBS" ${ARGN})
+    if(ARG_SOURCES)
+        set(sources ${ARG_SOURCES})
+    else()
+        file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/*.cpp)
+    endif()
     if(ARG_SHARED)
         add_library(${target} SHARED ${sources})
     else()
