@@ -10,6 +10,7 @@ packages=(
     opensc
     fonts-dejavu-core xvfb xauth
     xxd dpkg-dev
+    g++-mingw-w64-x86-64 wine64
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -17,7 +17,15 @@ cmake --build "$build" -j "$jobs"
 cmake -S "$root" -B "$fuzz_build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKELVO_SANITIZE=ON \
       -DKELVO_FUZZ=ON -DKELVO_WERROR=ON -DKELVO_FUZZ_SECONDS="${KELVO_FUZZ_SECONDS:-60}" \
-      -DKELVO_ONLY="platform;host_api;libs/exception;libs/shared;libs/crypto/catalogue;libs/crypto/ssl;standins/softtoken"
-fuzzers=(certificate_fuzzer base64_fuzzer subject_fuzzer softtoken_template_fuzzer)
+      -DKELVO_ONLY="platform;host_api;libs/exception;libs/shared;libs/session;libs/module;libs/ui;libs/crypto/catalogue;libs/crypto/ssl;libs/crypto/engine;libs/crypto/cryptoki;standins/softtoken;standins/host"
+fuzzers=(certificate_fuzzer base64_fuzzer subject_fuzzer softtoken_template_fuzzer
+         shell_line_fuzzer)
 cmake --build "$fuzz_build" -j "$jobs" --target "${fuzzers[@]}"
 (cd "$fuzz_build" && ctest --output-on-failure -j "$jobs" -R '_fuzzer$')
+
+# The Win32 half of the platform layer: 64-bit Windows code built with mingw-w64, run under Wine.
+wine_build=${WINE_BUILD_DIR:-$root/build-wine}
+cmake -S "$root/platform/tests/windows" -B "$wine_build" -G Ninja \
+      --toolchain "$root/cmake/mingw-w64-x86_64.cmake" -DKELVO_WERROR=ON
+cmake --build "$wine_build" -j "$jobs"
+(cd "$wine_build" && ctest --output-on-failure --timeout 300)
