@@ -1,4 +1,7 @@
 # One instrumented build for the test suite: AddressSanitizer and UndefinedBehaviorSanitizer.
+if(MSVC AND (KELVO_SANITIZE OR KELVO_FUZZ))
+    message(FATAL_ERROR "KELVO_SANITIZE and KELVO_FUZZ are for GCC and clang builds")
+endif()
 if(KELVO_SANITIZE)
     set(KELVO_SANITIZER_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer
                               -fno-sanitize-recover=undefined)

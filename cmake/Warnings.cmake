@@ -2,9 +2,16 @@
 # targets, which compilers treat as system headers.
 option(KELVO_WERROR "Treat compiler warnings as errors (CI and scripts/test.sh turn it on)" OFF)
 
-set(KELVO_WARNING_FLAGS -Wall -Wextra -Wpedantic -Wshadow)
-if(KELVO_WERROR)
-    list(APPEND KELVO_WARNING_FLAGS -Werror)
+if(MSVC)
+    set(KELVO_WARNING_FLAGS /W4)
+    if(KELVO_WERROR)
+        list(APPEND KELVO_WARNING_FLAGS /WX)
+    endif()
+else()
+    set(KELVO_WARNING_FLAGS -Wall -Wextra -Wpedantic -Wshadow)
+    if(KELVO_WERROR)
+        list(APPEND KELVO_WARNING_FLAGS -Werror)
+    endif()
 endif()
 
 # kelvo_add_warnings(<folder>): the warning flags on every compiled target defined in the

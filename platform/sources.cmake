@@ -14,6 +14,7 @@ set(KELVO_PLATFORM_POSIX_SOURCES
     ${KELVO_PLATFORM_DIR}/src/posix/os_version.cpp
     ${KELVO_PLATFORM_DIR}/src/posix/process.cpp
     ${KELVO_PLATFORM_DIR}/src/posix/program.cpp
+    ${KELVO_PLATFORM_DIR}/src/posix/qt_path.cpp
     ${KELVO_PLATFORM_DIR}/src/posix/registry.cpp
     ${KELVO_PLATFORM_DIR}/src/posix/shared_library.cpp)
 
@@ -31,5 +32,6 @@ set(KELVO_PLATFORM_WINDOWS_SOURCES
     ${KELVO_PLATFORM_DIR}/src/windows/install_layout.cpp
     ${KELVO_PLATFORM_DIR}/src/windows/process.cpp
     ${KELVO_PLATFORM_DIR}/src/windows/program.cpp
+    ${KELVO_PLATFORM_DIR}/src/windows/qt_path.cpp
     ${KELVO_PLATFORM_DIR}/src/windows/registry.cpp)
 set(KELVO_PLATFORM_WINDOWS_LIBS advapi32 ole32 shell32)

@@ -1,4 +1,3 @@
-#include <cstdlib>
 #include <string>
 
 #include <gmock/gmock.h>
@@ -10,6 +9,7 @@
 #include "exception/last_error.h"
 #include "exception/ssl.h"
 #include "exception/xml.h"
+#include "platform/environment.h"
 
 using namespace kelvo::plugin;
 using crypto::exception::CryptoException;
@@ -21,9 +21,9 @@ using ssl::exception::SslException;
 
 namespace {
 
+// Read as the host reads the environment, which on Windows is not the C runtime's copy.
 std::string env(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "<unset>";
+    return kelvo::platform::environment::get(name).value_or("<unset>");
 }
 
 const int kThrowLine = __LINE__ + 5;
@@ -41,8 +41,8 @@ E caught(const E& thrown) {
 class ExceptionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::unsetenv("__ex_fileinfo");
-        ::unsetenv("__ex_string");
+        kelvo::platform::environment::unset("__ex_fileinfo");
+        kelvo::platform::environment::unset("__ex_string");
     }
 };
 
@@ -84,8 +84,8 @@ TEST(CryptokiRule, ConversionAndToleratedValues) {
 }
 
 TEST_F(ExceptionTest, ConstructionRewritesTheLastErrorRecord) {
-    ::setenv("__ex_string", "stale", 1);
-    ::setenv("__ex_custom", "stale", 1);
+    kelvo::platform::environment::set("__ex_string", "stale");
+    kelvo::platform::environment::set("__ex_custom", "stale");
     CryptokiException e(40160);
     EXPECT_EQ(env("__ex_code"), "40160");
     EXPECT_EQ(env("__ex_category"), "Cryptoki");
@@ -140,9 +140,9 @@ TEST_F(ExceptionTest, WhatJoinsCodeCategoryMessageAttachmentsAndLocation) {
     // The file information comes before the attached string.
     SslException signing(ssl::exception::SrCsrSignFailed);
     signing << Module_("queue text");
-    ::setenv("__ex_fileinfo", "file.xml", 1);
+    kelvo::platform::environment::set("__ex_fileinfo", "file.xml");
     EXPECT_STREQ(signing.what(), "50017 Ssl 'Ошибка подписи CSR': file.xml,queue text");
-    ::unsetenv("__ex_fileinfo");
+    kelvo::platform::environment::unset("__ex_fileinfo");
 
     // Backslash paths show their last component.
     CryptokiException located(40160);

@@ -4,6 +4,7 @@
 #include <QString>
 #include <boost/filesystem/operations.hpp>
 
+#include "platform/qt_path.h"
 #include "platform/registry.h"
 #include "shared/path_registry.h"
 
@@ -40,7 +41,7 @@ void rememberRefusal() {
     // back.
     boost::system::error_code error;
     boost::filesystem::create_directories(markerPath().parent_path(), error);
-    QFile marker(QString::fromStdString(markerPath().string()));
+    QFile marker(platform::qtPath(markerPath()));
     marker.open(QIODevice::WriteOnly);
 }
 

@@ -9,6 +9,7 @@
 #include <QVariant>
 
 #include "platform/process.h"
+#include "platform/qt_path.h"
 #include "shared/path_registry.h"
 #include "ui/gui_registry.h"
 #include "ui/ui_agent.h"
@@ -20,8 +21,7 @@ namespace {
 using PromptAgent = ui::qt::UiAgent<QMessageBox, QString>;
 
 const QString& installerScript() {
-    static const QString path =
-        QString::fromStdString(shared::path_registry::zolvexInstallerScript().string());
+    static const QString path = platform::qtPath(shared::path_registry::zolvexInstallerScript());
     return path;
 }
 
