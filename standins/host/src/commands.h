@@ -1,6 +1,9 @@
 #pragma once
 
 #include <ostream>
+#include <string>
+
+#include <boost/optional.hpp>
 
 #include "command_context.h"
 #include "host_session.h"
@@ -20,10 +23,14 @@ int deleteCertificateCommand(CommandContext& context, const Arguments& arguments
 int deleteContainerCommand(CommandContext& context, const Arguments& arguments);
 // A long-lived host: commands from standard input, and token insertions and removals.
 int shellCommand(CommandContext& context, const Arguments& arguments);
+// The exit status of one shell line, none for a blank line or a comment.
+boost::optional<int> runShellLine(CommandContext& context, const std::string& line);
 int watchCommand(CommandContext& context, const Arguments& arguments);
 
 // Commands without a token.
 int modulesCommand(const HostSession& host, std::ostream& out);
 int errorCommand(const Arguments& arguments, std::ostream& out, std::ostream& err);
+// Checks a CMS signature: 0 valid, 1 not valid (the reason on err).
+int verifyCommand(const Arguments& arguments, bool progress, std::ostream& out, std::ostream& err);
 
 }  // namespace kelvo::host::app

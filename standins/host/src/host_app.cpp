@@ -47,7 +47,9 @@ const std::map<std::string, CommandInfo>& commands() {
         {"random", {randomCommand, "[COUNT] [--out FILE]: 1 to 65536 random bytes (default 32)"}},
         {"hash", {hashCommand, "FILE|- [--algorithm OID] [--out FILE]: digest on the token"}},
         {"sign",
-         {signCommand, "FILE --out SIG [--cert SEL] [--algorithm OID] [--digest-out FILE]"}},
+         {signCommand,
+          "FILE --out SIG [--cert SEL] [--algorithm OID] [--digest-out FILE] | "
+          "FILE --format cms --out SIG [--cert SEL] [--chain FILE] [--attached] [--pem]"}},
         {"keygen",
          {keygenCommand, "--subject TEXT --key-id ID --out REQ [...]: key pair and request"}},
         {"install", {installCommand, "CERT --container ID: write a certificate to the token"}},
@@ -140,7 +142,10 @@ std::string usage() {
         text << "  " << name << std::string(20 - std::min<std::size_t>(19, name.size()), ' ')
              << info.summary << '\n';
     }
-    text << "  error CODE...       name, category and message of error codes\n\n"
+    text << "  error CODE...       name, category and message of error codes\n"
+         << "  verify SIG [--content FILE] [--ca FILE]...\n"
+         << "                      check a CMS signature: signed attributes, content digest,\n"
+         << "                      signing certificate, chain at the signing time\n\n"
          << globalOptions(ignored) << '\n'
          << "The user PIN is asked on the terminal with echo off. Scripts hand it over with\n"
             "--pin-file FILE (its first line; the file must be closed to group and others)\n"
@@ -199,7 +204,7 @@ HostOptions parseHostOptions(int argc, const char* const argv[]) {
         throw po::error("no command given");
     }
     const bool known = options.command.empty() || options.command == "modules" ||
-                       options.command == "error" || commands().count(options.command);
+                       !needsModules(options) || commands().count(options.command);
     if (!known) {
         throw po::error("unknown command \"" + options.command + "\"");
     }
@@ -207,7 +212,7 @@ HostOptions parseHostOptions(int argc, const char* const argv[]) {
 }
 
 bool needsModules(const HostOptions& options) {
-    return options.command != "error";
+    return options.command != "error" && options.command != "verify";
 }
 
 namespace {
@@ -237,6 +242,9 @@ int dispatchCommand(CommandContext& context, const std::string& name, const Argu
         }
         if (name == "modules") {
             return modulesCommand(context.host, context.out);
+        }
+        if (name == "verify") {
+            return verifyCommand(arguments, context.progress, context.out, context.err);
         }
         const auto command = commands().find(name);
         if (command == commands().end()) {
@@ -278,6 +286,13 @@ int runHost(const HostOptions& options, boost::optional<SecretString> environmen
             return errorCommand(options.arguments, out, err);
         } catch (...) {
             return reportFailure("", err);
+        }
+    }
+    if (options.command == "verify") {
+        try {
+            return verifyCommand(options.arguments, options.progress, out, err);
+        } catch (...) {
+            return reportFailure(options.command, err);
         }
     }
     try {

@@ -1,0 +1,42 @@
+#include "openssl_objects.h"
+
+#include <stdexcept>
+
+#include <openssl/engine.h>
+#include <openssl/err.h>
+
+namespace kelvo::host::app {
+
+std::string takeOpenSslError(const std::string& fallback) {
+    const unsigned long code = ERR_peek_last_error();
+    std::string reason = fallback;
+    if (code != 0) {
+        if (const char* text = ERR_reason_error_string(code)) {
+            reason = text;
+        }
+    }
+    ERR_clear_error();
+    return reason;
+}
+
+std::string memoryBytes(BIO* memory) {
+    char* data = nullptr;
+    const long size = BIO_get_mem_data(memory, &data);
+    return size > 0 ? std::string(data, static_cast<std::size_t>(size)) : std::string();
+}
+
+void requireGostAlgorithms() {
+    // Registered once and for good: the defaults keep their own reference to the engine.
+    static const bool registered = [] {
+        OpenSslPtr<ENGINE, ENGINE_free> engine(ENGINE_by_id("gost"));
+        return engine &&
+               ENGINE_set_default(engine.get(), ENGINE_METHOD_DIGESTS | ENGINE_METHOD_PKEY_METHS |
+                                                    ENGINE_METHOD_PKEY_ASN1_METHS);
+    }();
+    if (!registered) {
+        throw std::runtime_error("the OpenSSL gost engine cannot be loaded: " +
+                                 takeOpenSslError("not installed"));
+    }
+}
+
+}  // namespace kelvo::host::app
