@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -40,9 +41,13 @@ std::string narrowed(const std::wstring& text) {
     return narrow;
 }
 
-std::string probeLibraryPath() {
+std::wstring programFolder() {
     const std::wstring program = executablePath();
-    return narrowed(program.substr(0, program.find_last_of(L'\\') + 1) + L"platform_probe.dll");
+    return program.substr(0, program.find_last_of(L'\\') + 1);
+}
+
+std::string probeLibraryPath() {
+    return narrowed(programFolder() + L"platform_probe.dll");
 }
 
 bool listed(const std::string& name) {
@@ -134,6 +139,22 @@ TEST(OsVersion, RunningSystemAsNtdllReportsIt) {
 
 TEST(Elevation, AdministratorCheckAgreesWithTheShell) {
     EXPECT_EQ(elevation::isAdministrator(), ::IsUserAnAdmin() != FALSE);
+}
+
+// The installer may sit in a folder whose name the ANSI code page cannot hold.
+TEST(Elevation, RunsTheScriptAndWaitsForIt) {
+    const std::wstring folder = programFolder() + L"установщик\\";
+    const std::wstring marker = programFolder() + L"elevated.txt";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    ::DeleteFileW(marker.c_str());
+    const std::wstring script = folder + L"register_zolvex.bat";
+    {
+        std::ofstream(script.c_str()) << "@echo off\r\nping -n 2 127.0.0.1 > nul\r\necho done > \""
+                                      << narrowed(marker) << "\"\r\n";
+    }
+    EXPECT_TRUE(elevation::runElevated(script));
+    EXPECT_NE(::GetFileAttributesW(marker.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(elevation::runElevated(folder + L"missing.bat"));
 }
 
 TEST(Program, ExecutablePathIsThisTestProgram) {
