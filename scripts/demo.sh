@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The whole system in one command: installs the dependencies, builds a release build in
 # build-demo/, then drives a software token through the command-line host and checks the
-# signature with OpenSSL. Artifacts land in demo-out/.
+# signatures with OpenSSL, GnuTLS and the host. Artifacts land in demo-out/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build-demo}
@@ -17,4 +17,4 @@ cmake --build "$build" -j "$(nproc)" --target zolvex-host zolvex voxa_pkcs11_mai
 rm -rf "$root/demo-out"
 "$root/scripts/demo/steps.sh" "$build/standins" "$root/demo-out"
 echo
-echo "Done: the signature verifies. Artifacts are in demo-out/."
+echo "Done: the signatures verify. Artifacts are in demo-out/."

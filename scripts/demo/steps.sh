@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # The demo's steps through the command-line host against a fresh software token:
 # key pair and request, a certificate from a throwaway GOST CA, installation, signing a
-# 10 MB file on the token, verification with OpenSSL alone, clean-up.
+# 10 MB file on the token (the module's raw signature, then CMS), verification with OpenSSL,
+# GnuTLS and the host, clean-up.
 #
 #   steps.sh STANDINS_DIR OUT_DIR
 #
 # STANDINS_DIR holds zolvex-host, voxa_pkcs11_main.so and rtengine.so (the host finds the
 # plug-in on its own); OUT_DIR receives
-# request.b64, ca.pem, cert.der, data.bin, data.sig and digest.bin. Exits 77 when the token
+# request.b64, ca.pem, cert.der, data.bin, data.sig, digest.bin and data.p7s. Exits 77 when the token
 # module cannot generate keys yet.
 set -euo pipefail
 bin=$(cd "$1" && pwd)
@@ -32,8 +33,9 @@ gost() { local command=$1; shift; openssl "$command" -engine gost "$@" 2>/dev/nu
 step "1. The token the host sees"
 host devices
 
+# The CryptoPro A curve: GnuTLS, one of the verifiers below, knows no twisted Edwards curve.
 step "2. A GOST R 34.10-2012 (256-bit) key pair on the token and its PKCS#10 request"
-if ! host keygen --key-id demo-key --param-set 1.2.643.7.1.2.1.1.1 \
+if ! host keygen --key-id demo-key --param-set 1.2.643.2.2.35.1 \
     --subject "cn=Demo User;o=Kelvo Demo;l=Moscow;c=RU" \
     --key-usage digitalSignature,nonRepudiation --eku 1.3.6.1.5.5.7.3.4 \
     --out "$out/request.b64" 2>"$work/keygen.err"; then
@@ -84,7 +86,17 @@ echo "digest.bin equals OpenSSL's own GOST R 34.11-2012 digest of data.bin"
 show openssl dgst -engine gost -md_gost12_256 -verify "$work/pubkey.pem" \
     -signature "$work/data.sig.raw" "$out/data.bin" 2>&1 | grep -v '^Engine'
 
-step "8. Delete the certificate and the container"
+step "8. Sign the same file as CMS (CAdES-BES) on the token: one pass over the data"
+host sign "$out/data.bin" --format cms --cert demo-key --out "$out/data.p7s"
+
+step "9. Verify the CMS signature with OpenSSL, GnuTLS and the host"
+show openssl cms -verify -engine gost -binary -inform DER -in "$out/data.p7s" \
+    -content "$out/data.bin" -CAfile "$out/ca.pem" -out /dev/null 2>&1 | grep -v '^Engine'
+show certtool --p7-verify --inder --infile "$out/data.p7s" --load-data "$out/data.bin" \
+    --load-ca-certificate "$out/ca.pem" 2>&1 | grep -E "^[$] |Signer's|Signing time|status"
+host verify "$out/data.p7s" --content "$out/data.bin" --ca "$out/ca.pem"
+
+step "10. Delete the certificate and the container"
 host delete-cert demo-key
 host delete-container demo-key
 host containers
