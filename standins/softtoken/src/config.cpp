@@ -9,7 +9,10 @@
 #include <cstdlib>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
+
+#include "file_io.h"
 
 namespace softtoken {
 
@@ -44,6 +47,15 @@ std::optional<unsigned long> decimal(const std::string& text, unsigned long mini
     return value;
 }
 
+void warn(const std::string& what) {
+    std::fprintf(stderr, "zolvex-softtoken: %s\n", what.c_str());
+}
+
+unsigned kdfFloor() {
+    const char* test = std::getenv(kTestKdfVariable);
+    return test && std::string(test) == "1" ? kMinKdfCost : kRealTokenMinKdfCost;
+}
+
 unsigned kdfCost(const boost::property_tree::ptree& section, unsigned fallback,
                  const std::string& where) {
     const auto text = section.get_optional<std::string>("kdf-cost");
@@ -56,7 +68,26 @@ unsigned kdfCost(const boost::property_tree::ptree& section, unsigned fallback,
                                  std::to_string(kMinKdfCost) + " to " +
                                  std::to_string(kMaxKdfCost) + ", not '" + *text + "'");
     }
+    if (*cost < kdfFloor()) {
+        warn("kdf-cost " + *text + " in [" + where + "] is below the floor of " +
+             std::to_string(kdfFloor()) + " and is ignored");
+        return kdfFloor();
+    }
     return static_cast<unsigned>(*cost);
+}
+
+// An absolute folder from the variable, nothing when it is unset, empty or relative.
+std::optional<std::filesystem::path> absoluteFrom(const char* variable) {
+    const char* value = std::getenv(variable);
+    if (!value || !*value) {
+        return std::nullopt;
+    }
+    std::filesystem::path path(value);
+    if (path.is_relative()) {
+        warn(std::string(variable) + " is a relative path and is ignored");
+        return std::nullopt;
+    }
+    return path;
 }
 
 SlotConfig slotFrom(CK_SLOT_ID id, const boost::property_tree::ptree& section,
@@ -82,26 +113,30 @@ SlotConfig slotFrom(CK_SLOT_ID id, const boost::property_tree::ptree& section,
 }  // namespace
 
 std::filesystem::path storageDirectory() {
-    if (const char* dir = std::getenv("ZOLVEX_SOFTTOKEN_DIR"); dir && *dir) {
-        return dir;
+    if (auto dir = absoluteFrom("ZOLVEX_SOFTTOKEN_DIR")) {
+        return *dir;
     }
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) {
-        return std::filesystem::path(data) / "zolvex-softtoken";
+    if (auto data = absoluteFrom("XDG_DATA_HOME")) {
+        return *data / "zolvex-softtoken";
     }
-    const char* home = std::getenv("HOME");
-    return std::filesystem::path(home && *home ? home : ".") / ".local/share/zolvex-softtoken";
+    if (auto home = absoluteFrom("HOME")) {
+        return *home / ".local/share/zolvex-softtoken";
+    }
+    throw std::runtime_error(
+        "no token folder: set ZOLVEX_SOFTTOKEN_DIR or HOME to an absolute path");
 }
 
 Config loadConfig(const std::filesystem::path& directory) {
     Config config;
     const auto file = directory / kConfigFileName;
     unsigned defaultKdfCost = kDefaultKdfCost;
-    if (std::filesystem::exists(file)) {
+    if (const auto text = readOwnFile(file, kMaxConfigSize)) {
         boost::property_tree::ptree tree;
         try {
-            boost::property_tree::read_ini(file.string(), tree);
+            std::istringstream stream(*text);
+            boost::property_tree::read_ini(stream, tree);
         } catch (const boost::property_tree::ini_parser_error& error) {
-            throw std::runtime_error(error.what());
+            throw std::runtime_error(file.string() + ": " + error.what());
         }
         if (const auto pin = tree.get_child_optional("pin")) {
             defaultKdfCost = kdfCost(*pin, kDefaultKdfCost, "pin");
@@ -123,7 +158,10 @@ Config loadConfig(const std::filesystem::path& directory) {
             }
             config.slots.push_back(slotFrom(*id, section, name, defaultKdfCost));
         }
-        config.faults = tree.get("faults.rules", std::string());
+        if (tree.get_child_optional("faults")) {
+            warn("[faults] in " + file.string() +
+                 " is ignored: fault rules come only from ZOLVEX_SOFTTOKEN_FAULTS");
+        }
     }
     if (config.slots.empty()) {
         config.slots.push_back(slotFrom(0, {}, "slot.0", defaultKdfCost));

@@ -26,17 +26,22 @@ struct SlotConfig {
     CK_VERSION firmware{1, 0};
 };
 
+inline constexpr std::size_t kMaxConfigSize = 64 * 1024;
+
 struct Config {
     std::vector<SlotConfig> slots;  // ordered by slot identifier, never empty
-    std::string faults;             // fault-injection rules, see FaultInjector
 };
 
 // ZOLVEX_SOFTTOKEN_DIR, else $XDG_DATA_HOME/zolvex-softtoken, else
-// ~/.local/share/zolvex-softtoken.
+// $HOME/.local/share/zolvex-softtoken; only absolute paths count (never the current folder).
+// Throws std::runtime_error when none is given.
 std::filesystem::path storageDirectory();
 
-// Reads softtoken.ini from the folder; a missing file gives one default slot 0. Throws
-// std::runtime_error for a malformed file, a slot named twice or a setting out of range.
+// Reads softtoken.ini from the folder; a missing file gives one default slot 0. The file must
+// be one only its owner can have written (see readOwnFile). Settings that would weaken the
+// token (fault rules, a PIN key derivation below the floor) are ignored with a warning.
+// Throws std::runtime_error for a malformed or untrusted file, a slot named twice or a
+// setting out of range.
 Config loadConfig(const std::filesystem::path& directory);
 
 }  // namespace softtoken

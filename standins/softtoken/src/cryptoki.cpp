@@ -70,8 +70,8 @@ std::string trimmedLabel(const CK_UTF8CHAR* label) {
 Cryptoki::Cryptoki() {
     const auto directory = storageDirectory();
     createPrivateDirectory(directory);
+    requirePrivateDirectory(directory);
     Config config = loadConfig(directory);
-    faultRules_ = config.faults;
     crypto_ = std::make_unique<GostCrypto>();
     std::vector<CK_SLOT_ID> readers;
     for (auto& slotConfig : config.slots) {
@@ -483,7 +483,10 @@ CK_RV Cryptoki::signInit(CK_SESSION_HANDLE handle, CK_MECHANISM_PTR mechanism,
     StoredObject found = keyObject(current, key, CKO_PRIVATE_KEY, chosen.keyType);
     require(boolOr(found.attributes, CKA_SIGN, false) && !found.secret.empty(),
             CKR_KEY_FUNCTION_NOT_PERMITTED);
-    current.sign = SignOperation{SignatureInput(*crypto_, chosen), found.secret};
+    const ParamSet* paramSet = findParamSet(found.attributes[CKA_GOSTR3410_PARAMS]);
+    require(paramSet != nullptr && found.secret.size() == paramSet->bits / 8,
+            CKR_KEY_TYPE_INCONSISTENT);
+    current.sign = SignOperation{SignatureInput(*crypto_, chosen), paramSet, found.secret};
     return CKR_OK;
 }
 
@@ -498,7 +501,8 @@ CK_RV Cryptoki::sign(CK_SESSION_HANDLE handle, CK_BYTE_PTR data, CK_ULONG length
             return *rv;
         }
         const Bytes digest = current.sign->input.digestOf(bytes, length);
-        const Bytes signature = signDigest(*crypto_, current.sign->privateKey, digest);
+        const Bytes signature =
+            signDigest(*crypto_, *current.sign->paramSet, current.sign->privateKey, digest);
         current.sign.reset();
         return copyOut(signature, out, outLength);
     });
@@ -521,7 +525,8 @@ CK_RV Cryptoki::signFinal(CK_SESSION_HANDLE handle, CK_BYTE_PTR out, CK_ULONG_PT
             return *rv;
         }
         const Bytes digest = current.sign->input.finish();
-        const Bytes signature = signDigest(*crypto_, current.sign->privateKey, digest);
+        const Bytes signature =
+            signDigest(*crypto_, *current.sign->paramSet, current.sign->privateKey, digest);
         current.sign.reset();
         return copyOut(signature, out, outLength);
     });

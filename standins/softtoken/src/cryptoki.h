@@ -22,7 +22,6 @@ public:
     Cryptoki& operator=(const Cryptoki&) = delete;
     ~Cryptoki();
 
-    const std::string& faultRules() const { return faultRules_; }
     // Catches up with tokens pulled out or put back since the last call: the sessions of a
     // reader whose token changed die with it.
     void followPresence();
@@ -99,7 +98,6 @@ private:
     StoredObject keyObject(Session& session, CK_OBJECT_HANDLE key, CK_OBJECT_CLASS keyClass,
                            CK_KEY_TYPE keyType);
 
-    std::string faultRules_;
     std::unique_ptr<GostCrypto> crypto_;
     std::vector<std::unique_ptr<Slot>> slots_;
     std::map<CK_SESSION_HANDLE, Session> sessions_;

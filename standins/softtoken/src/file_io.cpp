@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <stdexcept>
 #include <system_error>
 #include <vector>
 
@@ -117,13 +119,28 @@ void createPrivateDirectory(const std::filesystem::path& path) {
     }
 }
 
-std::optional<std::string> readRegularFile(const std::filesystem::path& path) {
+std::optional<std::string> readOwnFile(const std::filesystem::path& path, std::size_t maxSize) {
     const UniqueFd fd = openRegular(path, O_RDONLY);
     if (!fd) {
         if (errno == ENOENT) {
             return std::nullopt;
         }
         systemFailure("cannot open " + path.string());
+    }
+    struct stat status {};
+    if (::fstat(fd.get(), &status) != 0) {
+        systemFailure("cannot examine " + path.string());
+    }
+    if (status.st_uid != ::geteuid() || (status.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        systemFailure(path.string() +
+                          " is not trusted: it must belong to you and be writable by "
+                          "you alone",
+                      EPERM);
+    }
+    const std::string tooLarge =
+        path.string() + " is larger than its limit of " + std::to_string(maxSize) + " bytes";
+    if (static_cast<std::uintmax_t>(status.st_size) > maxSize) {
+        systemFailure(tooLarge, EFBIG);
     }
     std::string text;
     char buffer[1 << 14];
@@ -139,6 +156,26 @@ std::optional<std::string> readRegularFile(const std::filesystem::path& path) {
             return text;
         }
         text.append(buffer, static_cast<std::size_t>(got));
+        if (text.size() > maxSize) {  // grew since fstat
+            systemFailure(tooLarge, EFBIG);
+        }
+    }
+}
+
+void requirePrivateDirectory(const std::filesystem::path& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        systemFailure("cannot examine the token folder " + path.string());
+    }
+    if (!S_ISDIR(status.st_mode) || status.st_uid != ::geteuid()) {
+        throw std::runtime_error("the token folder " + path.string() +
+                                 " is not a folder of yours; remove it or choose another one "
+                                 "with ZOLVEX_SOFTTOKEN_DIR");
+    }
+    if ((status.st_mode & 077) != 0) {
+        throw std::runtime_error("the token folder " + path.string() +
+                                 " is open to other users; close it with: chmod 700 '" +
+                                 path.string() + "'");
     }
 }
 

@@ -15,9 +15,15 @@ namespace softtoken {
 // whatever the umask. Throws std::system_error.
 void createPrivateDirectory(const std::filesystem::path& path);
 
-// The contents of a regular file, nothing when there is none. Throws std::system_error, also
-// for a symbolic link or anything but a regular file in its place.
-std::optional<std::string> readRegularFile(const std::filesystem::path& path);
+// The contents of a file that only its owner can have written: a regular file (never a link
+// or a FIFO in its place) owned by the effective user, not writable by group or others, and
+// at most maxSize bytes. Nothing when there is none. Throws std::system_error naming the file
+// and what is wrong with it.
+std::optional<std::string> readOwnFile(const std::filesystem::path& path, std::size_t maxSize);
+
+// Throws std::runtime_error naming the folder and the fix unless it is a folder owned by the
+// effective user and closed to group and others.
+void requirePrivateDirectory(const std::filesystem::path& path);
 
 // Writes the text to a new temporary file beside the target, flushes it and renames it over
 // the target. Throws std::system_error; the temporary file is removed on failure.

@@ -1,5 +1,6 @@
 #include "gost_key.h"
 
+#include <openssl/ec.h>
 #include <openssl/err.h>
 #include <openssl/objects.h>
 
@@ -80,6 +81,38 @@ PkeyPtr publicKey(const ParamSet& paramSet, const Bytes& value) {
     return key;
 }
 
+// The engine keeps GOST keys as EC_KEY, whose private scalar it frees with BN_clear_free.
+EC_KEY* ecKey(EVP_PKEY* key) {
+    auto* ec = static_cast<EC_KEY*>(EVP_PKEY_get0(key));
+    if (!ec) {
+        fail("not a GOST key of the engine");
+    }
+    return ec;
+}
+
+// A signing key made from the scalar directly: parameters from the engine, then the scalar
+// set into them. A DER round trip would leave copies of the scalar in buffers OpenSSL frees
+// without wiping.
+PkeyPtr privateKey(const GostCrypto& crypto, const ParamSet& paramSet, const SecretBytes& scalar) {
+    PkeyCtxPtr context(EVP_PKEY_CTX_new_id(algorithmNid(paramSet.bits), crypto.engine()));
+    if (!context || EVP_PKEY_paramgen_init(context.get()) <= 0 ||
+        EVP_PKEY_CTX_ctrl(context.get(), -1, EVP_PKEY_OP_PARAMGEN, kGostParamsetCtrl, paramSet.nid,
+                          nullptr) <= 0) {
+        fail("cannot set up the GOST key parameters");
+    }
+    EVP_PKEY* raw = nullptr;
+    if (EVP_PKEY_paramgen(context.get(), &raw) <= 0) {
+        fail("cannot make the GOST key parameters");
+    }
+    PkeyPtr key(raw);
+    const BignumPtr value(BN_secure_new());
+    if (!value || !BN_bin2bn(scalar.data(), static_cast<int>(scalar.size()), value.get()) ||
+        EC_KEY_set_private_key(ecKey(key.get()), value.get()) != 1) {
+        fail("cannot load the private key");
+    }
+    return key;
+}
+
 }  // namespace
 
 KeyPairMaterial generateKeyPair(const GostCrypto& crypto, const ParamSet& paramSet) {
@@ -97,26 +130,18 @@ KeyPairMaterial generateKeyPair(const GostCrypto& crypto, const ParamSet& paramS
 
     KeyPairMaterial material;
     material.publicValue = publicValue(key.get());
-    const int length = i2d_PrivateKey(key.get(), nullptr);
-    if (length <= 0) {
-        fail("cannot encode the private key");
+    const BIGNUM* scalar = EC_KEY_get0_private_key(ecKey(key.get()));
+    material.privateScalar.resize(paramSet.bits / 8);
+    if (!scalar || BN_bn2binpad(scalar, material.privateScalar.data(),
+                                static_cast<int>(material.privateScalar.size())) <= 0) {
+        fail("cannot read the private key");
     }
-    material.privateDer.resize(static_cast<std::size_t>(length));
-    unsigned char* out = material.privateDer.data();
-    i2d_PrivateKey(key.get(), &out);
     return material;
 }
 
-Bytes signDigest(const GostCrypto& crypto, const SecretBytes& privateDer, const Bytes& digest) {
-    // The provider decoders are tried first and fail on GOST keys; the engine's legacy
-    // decoder then succeeds, so their errors are dropped.
-    ERR_set_mark();
-    const unsigned char* in = privateDer.data();
-    PkeyPtr key(d2i_AutoPrivateKey(nullptr, &in, static_cast<long>(privateDer.size())));
-    ERR_pop_to_mark();
-    if (!key) {
-        fail("cannot decode the private key");
-    }
+Bytes signDigest(const GostCrypto& crypto, const ParamSet& paramSet,
+                 const SecretBytes& privateScalar, const Bytes& digest) {
+    PkeyPtr key = privateKey(crypto, paramSet, privateScalar);
     PkeyCtxPtr context(EVP_PKEY_CTX_new(key.get(), crypto.engine()));
     std::size_t length = 0;
     if (!context || EVP_PKEY_sign_init(context.get()) <= 0 ||

@@ -12,14 +12,17 @@
 namespace softtoken {
 
 struct KeyPairMaterial {
-    Bytes publicValue;       // little-endian x || y, as inside a certificate's subjectPublicKey
-    SecretBytes privateDer;  // PKCS#8 encoding, kept inside the token only
+    Bytes publicValue;  // little-endian x || y, as inside a certificate's subjectPublicKey
+    // The private scalar, big-endian and as long as the curve order; kept inside the token
+    // only, and never passed through an encoding whose buffers OpenSSL would not wipe.
+    SecretBytes privateScalar;
 };
 
 KeyPairMaterial generateKeyPair(const GostCrypto& crypto, const ParamSet& paramSet);
 
-// Throws std::runtime_error when the key cannot be decoded or the engine fails.
-Bytes signDigest(const GostCrypto& crypto, const SecretBytes& privateDer, const Bytes& digest);
+// Throws std::runtime_error when the key cannot be built or the engine fails.
+Bytes signDigest(const GostCrypto& crypto, const ParamSet& paramSet,
+                 const SecretBytes& privateScalar, const Bytes& digest);
 
 bool verifyDigest(const GostCrypto& crypto, const ParamSet& paramSet, const Bytes& publicValue,
                   const Bytes& digest, const Bytes& signature);

@@ -8,7 +8,11 @@
 
 namespace softtoken {
 
-inline constexpr unsigned kMinKdfCost = 4;   // 16 KiB: for suites that log in thousands of times
+inline constexpr unsigned kMinKdfCost = 4;  // 16 KiB: for suites that log in thousands of times
+// The least a real token's configuration may ask for (32 MiB); only kTestKdfVariable set to 1
+// lets the configuration go down to kMinKdfCost.
+inline constexpr unsigned kRealTokenMinKdfCost = 15;
+inline constexpr const char* kTestKdfVariable = "ZOLVEX_SOFTTOKEN_TEST_KDF";
 inline constexpr unsigned kMaxKdfCost = 20;  // 1 GiB
 // 128 MiB of memory per derivation, the minimum OWASP recommends for scrypt.
 inline constexpr unsigned kDefaultKdfCost = 17;

@@ -119,7 +119,7 @@ KeyPairObjects generateKeyPairObjects(const GostCrypto& crypto, const CK_MECHANI
         setDefault(priv, type, boolValue(false));
     }
     addStorageDefaults(priv, true);
-    objects.privateKey.secret = material.privateDer;
+    objects.privateKey.secret = material.privateScalar;
     return objects;
 }
 

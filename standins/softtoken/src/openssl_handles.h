@@ -1,6 +1,7 @@
 // Owning handles for the OpenSSL objects the token uses.
 #pragma once
 
+#include <openssl/bn.h>
 #include <openssl/engine.h>
 #include <openssl/evp.h>
 #include <openssl/kdf.h>
@@ -37,6 +38,7 @@ using X509Ptr = OpenSslPtr<X509, X509_free>;
 using Asn1OctetStringPtr = OpenSslPtr<ASN1_OCTET_STRING, ASN1_OCTET_STRING_free>;
 using Asn1ObjectPtr = OpenSslPtr<ASN1_OBJECT, ASN1_OBJECT_free>;
 using Asn1StringPtr = OpenSslPtr<ASN1_STRING, ASN1_STRING_free>;
+using BignumPtr = OpenSslPtr<BIGNUM, BN_clear_free>;
 
 // An ENGINE reference taken with ENGINE_by_id and initialised with ENGINE_init.
 struct EngineRelease {

@@ -16,28 +16,35 @@ bool sameSecret(const SecretBytes& a, const SecretBytes& b) {
     return a.size() == b.size() && CRYPTO_memcmp(a.data(), b.data(), a.size()) == 0;
 }
 
+unsigned& failuresOf(TokenState& state, PinRole role) {
+    return role == PinRole::SecurityOfficer ? state.soFailures : state.userFailures;
+}
+
 }  // namespace
 
 std::optional<TokenKey> checkPin(TokenFile& file, const GostCrypto& crypto, PinRole role,
                                  const SecretBytes& pin, const SecretBytes& deliverySoPin) {
-    const bool securityOfficer = role == PinRole::SecurityOfficer;
+    // The try is counted, and the count is on disk, before the PIN is evaluated: a try that
+    // cannot be counted is not made, and one cut short (a killed process) stays counted.
+    std::optional<RoleKey> access;
+    file.modify([&](TokenState& state) {
+        unsigned& failures = failuresOf(state, role);
+        require(failures < kMaxPinFailures, CKR_PIN_LOCKED);
+        access = role == PinRole::SecurityOfficer ? state.soKey : state.userKey;
+        require(access || role == PinRole::SecurityOfficer, CKR_USER_PIN_NOT_INITIALIZED);
+        ++failures;
+    });
     std::optional<TokenKey> key;
     bool matched = false;
-    file.modify([&](TokenState& state) {
-        unsigned& failures = securityOfficer ? state.soFailures : state.userFailures;
-        require(failures < kMaxPinFailures, CKR_PIN_LOCKED);
-        const std::optional<WrappedKey>& wrapped = securityOfficer ? state.soKey : state.userKey;
-        if (wrapped) {
-            // A PIN of impossible length is a wrong try that costs no key derivation.
-            key = plausible(pin) ? TokenKey::unwrap(crypto, *wrapped, role, pin) : std::nullopt;
-            matched = key.has_value();
-        } else {
-            require(securityOfficer, CKR_USER_PIN_NOT_INITIALIZED);
-            matched = sameSecret(pin, deliverySoPin);
-        }
-        failures = matched ? 0 : failures + 1;
-    });
+    if (access) {
+        // A PIN of impossible length is a wrong try that costs no key derivation.
+        key = plausible(pin) ? TokenKey::unlock(crypto, *access, role, pin) : std::nullopt;
+        matched = key.has_value();
+    } else {
+        matched = sameSecret(pin, deliverySoPin);
+    }
     require(matched, CKR_PIN_INCORRECT);
+    file.modify([&](TokenState& state) { failuresOf(state, role) = 0; });
     return key;
 }
 

@@ -1,6 +1,6 @@
-// The one place a PIN is judged. Under the token file's lock it re-reads the state, refuses a
-// locked PIN, evaluates the PIN and writes the failure counter before the lock is released,
-// so that processes trying at once get no more tries together than the counter allows.
+// The one place a PIN is judged. The try is counted on disk before the PIN is evaluated and
+// the count reset only after a success, so a counter that cannot be written means no try, and
+// processes trying at once get no more tries together than the counter allows.
 #pragma once
 
 #include <optional>

@@ -23,7 +23,8 @@ struct DigestOperation {
 
 struct SignOperation {
     SignatureInput input;
-    SecretBytes privateKey;  // encoding of the key, copied so that the object may go meanwhile
+    const ParamSet* paramSet;
+    SecretBytes privateKey;  // the scalar, copied so that the object may go meanwhile
 };
 
 struct VerifyOperation {

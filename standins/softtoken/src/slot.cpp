@@ -150,8 +150,8 @@ void Slot::initToken(const SecretBytes& soPin, const std::string& label) {
     // delivery SO PIN.
     checkPin(file_, crypto_, PinRole::SecurityOfficer, soPin, deliverySoPin_);
     requirePinLength(soPin);
-    const WrappedKey soKey =
-        TokenKey::generate(crypto_).wrap(crypto_, PinRole::SecurityOfficer, soPin, config_.kdfCost);
+    const RoleKey soKey = TokenKey::generate(crypto_).enrol(crypto_, PinRole::SecurityOfficer,
+                                                            soPin, config_.kdfCost);
     file_.modify([&](TokenState& next) {
         TokenState fresh;
         fresh.label = label;
@@ -166,30 +166,56 @@ void Slot::refuseUninitialised() const {
                    "token " + config_.serial + " is not initialised: C_InitToken comes first");
 }
 
+void Slot::replaceTokenKey(const TokenKey& current, PinRole role, const SecretBytes& pin) {
+    const TokenKey next = TokenKey::generate(crypto_);
+    const RoleKey changed = next.enrol(crypto_, role, pin, config_.kdfCost);
+    file_.modify([&](TokenState& state) {
+        for (auto& [number, stored] : state.objects) {
+            if (stored.isPrivate()) {
+                stored.sealed = sealObject(crypto_, next, number,
+                                           openObject(crypto_, current, number, stored.sealed));
+            }
+        }
+        std::optional<RoleKey>& own = role == PinRole::User ? state.userKey : state.soKey;
+        std::optional<RoleKey>& other = role == PinRole::User ? state.soKey : state.userKey;
+        own = changed;
+        if (other) {
+            const PinRole otherRole =
+                role == PinRole::User ? PinRole::SecurityOfficer : PinRole::User;
+            other = next.handTo(crypto_, otherRole, *other);
+        }
+    });
+    if (tokenKey_) {
+        tokenKey_ = next;
+    }
+}
+
 void Slot::initPin(const SecretBytes& pin) {
     require(login_ == LoginState::SecurityOfficer, CKR_USER_NOT_LOGGED_IN);
     requirePinLength(pin);
     if (!tokenKey_) {
         refuseUninitialised();  // logged in with the delivery SO PIN
     }
-    const WrappedKey userKey = tokenKey_->wrap(crypto_, PinRole::User, pin, config_.kdfCost);
-    file_.modify([&](TokenState& next) {
-        next.userKey = userKey;
-        next.userFailures = 0;
-    });
+    replaceTokenKey(*tokenKey_, PinRole::User, pin);
+    file_.modify([&](TokenState& next) { next.userFailures = 0; });
 }
 
 void Slot::setPin(const SecretBytes& oldPin, const SecretBytes& newPin) {
-    const bool securityOfficer = login_ == LoginState::SecurityOfficer;
-    const PinRole role = roleOf(securityOfficer);
+    const PinRole role = roleOf(login_ == LoginState::SecurityOfficer);
     const std::optional<TokenKey> key = checkPin(file_, crypto_, role, oldPin, deliverySoPin_);
     requirePinLength(newPin);
     if (!key) {
         refuseUninitialised();  // the delivery SO PIN: no token key to wrap yet
     }
-    const WrappedKey wrapped = key->wrap(crypto_, role, newPin, config_.kdfCost);
-    file_.modify(
-        [&](TokenState& next) { (securityOfficer ? next.soKey : next.userKey) = wrapped; });
+    replaceTokenKey(*key, role, newPin);
+}
+
+void Slot::requireWriteLogin(const StoredObject& object) const {
+    // The SO may write public objects, as PKCS#11 gives an SO session read/write access to
+    // them; everything else needs the user.
+    const bool allowed =
+        login_ == LoginState::User || (login_ == LoginState::SecurityOfficer && !isPrivate(object));
+    require(allowed, CKR_USER_NOT_LOGGED_IN);
 }
 
 bool Slot::visible(const StoredObject& object) const {
@@ -265,6 +291,9 @@ CK_OBJECT_HANDLE Slot::create(StoredObject object, CK_SESSION_HANDLE owner) {
     if (isPrivate(object)) {
         require(login_ == LoginState::User, CKR_USER_NOT_LOGGED_IN);
     }
+    if (boolOr(object.attributes, CKA_TOKEN, false)) {
+        requireWriteLogin(object);
+    }
     if (!boolOr(object.attributes, CKA_TOKEN, false)) {
         require(nextSessionObject_ <= kNumberMask, CKR_DEVICE_MEMORY);
         const CK_ULONG number = nextSessionObject_++;
@@ -288,13 +317,19 @@ void Slot::destroy(CK_OBJECT_HANDLE handle) {
         sessionObjects_.erase(number);
         return;
     }
+    requireWriteLogin(current);
     file_.modify([&](TokenState& next) {
         require(next.objects.erase(number) == 1, CKR_OBJECT_HANDLE_INVALID);
     });
 }
 
 void Slot::update(CK_OBJECT_HANDLE handle, const AttributeMap& changes) {
-    checkChanges(object(handle), changes);
+    const StoredObject current = object(handle);
+    checkChanges(current, changes);
+    // The identifier ties a certificate to its key: never changed without a login.
+    if (isTokenObject(handle) || changes.count(CKA_ID) != 0) {
+        requireWriteLogin(current);
+    }
     const CK_ULONG number = numberOf(handle);
     auto apply = [&changes](StoredObject& target) {
         for (const auto& [type, value] : changes) {

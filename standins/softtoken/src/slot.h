@@ -63,6 +63,12 @@ private:
     StoredObject fromFile(CK_ULONG number, const FileObject& stored) const;
     // PIN management needs the token key, which exists from C_InitToken on.
     [[noreturn]] void refuseUninitialised() const;
+    // A PIN change: a new token key re-seals every private object, the role gets a new key
+    // pair under its new PIN and the other role the new key; no earlier wrap opens it.
+    void replaceTokenKey(const TokenKey& current, PinRole role, const SecretBytes& pin);
+    // Creating, changing or destroying token objects: CKR_USER_NOT_LOGGED_IN without a login
+    // that may write the object.
+    void requireWriteLogin(const StoredObject& object) const;
     // Forgets the token key and destroys the private session objects.
     void endLogin();
 

@@ -20,7 +20,7 @@ TokenFile::TokenFile(std::filesystem::path path)
     : path_(std::move(path)), lockPath_(path_.string() + ".lock") {}
 
 void TokenFile::reloadIfChanged() {
-    std::optional<std::string> text = readRegularFile(path_);
+    std::optional<std::string> text = readOwnFile(path_, kMaxTokenFileSize);
     if (loaded_ && text == text_) {
         return;
     }
@@ -54,6 +54,8 @@ void TokenFile::modify(const std::function<void(TokenState&)>& change) {
     if (text == text_) {
         return;
     }
+    // A file this large would not be read back.
+    require(text.size() <= kMaxTokenFileSize, CKR_DEVICE_MEMORY);
     replaceFile(path_, text);
     state_ = std::move(next);
     text_ = std::move(text);

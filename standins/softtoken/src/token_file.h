@@ -11,6 +11,8 @@
 
 namespace softtoken {
 
+inline constexpr std::size_t kMaxTokenFileSize = 4 * 1024 * 1024;
+
 class TokenFile {
 public:
     explicit TokenFile(std::filesystem::path path);

@@ -1,6 +1,8 @@
-// The token's own random key. It seals the private objects; the token file keeps it only
-// wrapped, once under a key derived from the SO PIN and once under one derived from the user
-// PIN, so that either PIN recovers it and a PIN change only re-wraps it.
+// The token's own random key. It seals the private objects and is never stored in clear.
+// Each PIN holder (SO, user) has a key pair of its own: the private half is wrapped under a
+// key derived from that PIN, and the token key is sealed to the public half. Either PIN thus
+// recovers the token key, and either holder can hand a new token key to the other without
+// knowing the other's PIN, so every PIN change replaces the token key.
 #pragma once
 
 #include <optional>
@@ -16,13 +18,17 @@ enum class PinRole { SecurityOfficer, User };
 class TokenKey {
 public:
     static TokenKey generate(const GostCrypto& crypto);
-    // Nothing when the PIN is not the one the key was wrapped under for this role.
-    static std::optional<TokenKey> unwrap(const GostCrypto& crypto, const WrappedKey& wrapped,
+    // Nothing when the PIN is not the one the role's key pair was wrapped under. Throws
+    // CkrError(CKR_DEVICE_ERROR) when the PIN is right but the token key does not open.
+    static std::optional<TokenKey> unlock(const GostCrypto& crypto, const RoleKey& access,
                                           PinRole role, const SecretBytes& pin);
 
-    // A fresh salt each time; the cost is the log2 of scrypt's N (see kdf.h).
-    WrappedKey wrap(const GostCrypto& crypto, PinRole role, const SecretBytes& pin,
-                    unsigned kdfCost) const;
+    // A new key pair for the role, wrapped under the PIN (a fresh salt; the cost is the log2
+    // of scrypt's N, see kdf.h), with this key sealed to it.
+    RoleKey enrol(const GostCrypto& crypto, PinRole role, const SecretBytes& pin,
+                  unsigned kdfCost) const;
+    // This key sealed to the role's existing key pair, which needs no PIN.
+    RoleKey handTo(const GostCrypto& crypto, PinRole role, RoleKey access) const;
 
     const SecretBytes& bytes() const { return key_; }
 

@@ -11,12 +11,13 @@
 
 #include "aead.h"
 #include "kdf.h"
+#include "sealed_box.h"
 
 namespace softtoken {
 
 namespace {
 
-constexpr std::uint64_t kFormatVersion = 2;
+constexpr std::uint64_t kFormatVersion = 3;
 constexpr std::size_t kMaxLabel = 32;
 
 using Writer = rapidjson::PrettyWriter<rapidjson::StringBuffer>;
@@ -26,7 +27,7 @@ void writeString(Writer& writer, const std::string& text) {
     writer.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
 }
 
-void writeWrappedKey(Writer& writer, const char* name, const std::optional<WrappedKey>& key) {
+void writeRoleKey(Writer& writer, const char* name, const std::optional<RoleKey>& key) {
     writer.Key(name);
     if (!key) {
         writer.Null();
@@ -34,11 +35,15 @@ void writeWrappedKey(Writer& writer, const char* name, const std::optional<Wrapp
     }
     writer.StartObject();
     writer.Key("kdfCost");
-    writer.Uint(key->kdfCost);
+    writer.Uint(key->privateKey.kdfCost);
     writer.Key("salt");
-    writeString(writer, toHex(key->salt));
+    writeString(writer, toHex(key->privateKey.salt));
     writer.Key("sealed");
-    writeString(writer, toHex(key->sealed));
+    writeString(writer, toHex(key->privateKey.sealed));
+    writer.Key("public");
+    writeString(writer, toHex(key->publicKey));
+    writer.Key("tokenKey");
+    writeString(writer, toHex(key->sealedTokenKey));
     writer.EndObject();
 }
 
@@ -106,19 +111,25 @@ Bytes hexBytes(const Value& value, const std::string& path) {
     }
 }
 
-std::optional<WrappedKey> readWrappedKey(const Value& document, const char* name) {
+std::optional<RoleKey> readRoleKey(const Value& document, const char* name) {
     const Value& value = field(document, "", name);
     if (value.IsNull()) {
         return std::nullopt;
     }
     const std::string path = name;
-    WrappedKey key;
-    key.kdfCost = static_cast<unsigned>(
+    RoleKey key;
+    WrappedKey& wrapped = key.privateKey;
+    wrapped.kdfCost = static_cast<unsigned>(
         wholeNumber(field(value, path, "kdfCost"), path + ".kdfCost", kMinKdfCost, kMaxKdfCost));
-    key.salt = hexBytes(field(value, path, "salt"), path + ".salt");
-    key.sealed = hexBytes(field(value, path, "sealed"), path + ".sealed");
-    if (key.salt.size() != kKdfSaltSize || key.sealed.size() != kAeadOverhead + kAeadKeySize) {
-        wrong(path + " has a salt or sealed key of the wrong size");
+    wrapped.salt = hexBytes(field(value, path, "salt"), path + ".salt");
+    wrapped.sealed = hexBytes(field(value, path, "sealed"), path + ".sealed");
+    key.publicKey = hexBytes(field(value, path, "public"), path + ".public");
+    key.sealedTokenKey = hexBytes(field(value, path, "tokenKey"), path + ".tokenKey");
+    if (wrapped.salt.size() != kKdfSaltSize ||
+        wrapped.sealed.size() != kAeadOverhead + kBoxKeySize ||
+        key.publicKey.size() != kBoxKeySize ||
+        key.sealedTokenKey.size() != kBoxOverhead + kAeadKeySize) {
+        wrong(path + " has a salt, key or sealed key of the wrong size");
     }
     return key;
 }
@@ -197,6 +208,11 @@ void checkFormat(const Value& document) {
             "format 1 kept private keys unencrypted and is no longer read; remove the file "
             "and initialise the token again");
     }
+    if (format.IsUint64() && format.GetUint64() == 2) {
+        wrong(
+            "format 2 kept one token key for every PIN change and is no longer read; remove "
+            "the file and initialise the token again");
+    }
     if (!format.IsUint64() || format.GetUint64() != kFormatVersion) {
         wrong("unknown format (this token reads format " + std::to_string(kFormatVersion) + ")");
     }
@@ -212,8 +228,8 @@ std::string toJson(const TokenState& state) {
     writer.Uint64(kFormatVersion);
     writer.Key("label");
     writeString(writer, state.label);
-    writeWrappedKey(writer, "soKey", state.soKey);
-    writeWrappedKey(writer, "userKey", state.userKey);
+    writeRoleKey(writer, "soKey", state.soKey);
+    writeRoleKey(writer, "userKey", state.userKey);
     writer.Key("userFailures");
     writer.Uint(state.userFailures);
     writer.Key("soFailures");
@@ -244,8 +260,8 @@ TokenState fromJson(const std::string& json) {
     if (state.label.size() > kMaxLabel) {
         wrong("label is longer than " + std::to_string(kMaxLabel) + " bytes");
     }
-    state.soKey = readWrappedKey(document, "soKey");
-    state.userKey = readWrappedKey(document, "userKey");
+    state.soKey = readRoleKey(document, "soKey");
+    state.userKey = readRoleKey(document, "userKey");
     if (state.userKey && !state.soKey) {
         wrong("userKey is set on a token that was never initialised");
     }

@@ -1,8 +1,8 @@
 // Everything a token keeps between processes, and its JSON form.
 //
-// Nothing secret is in clear: the token's own random key is kept only wrapped, under a key
-// derived from the SO PIN and under one derived from the user PIN, and every private object
-// is one blob sealed with that key.
+// Nothing secret is in clear: the token's own random key is kept only sealed to the SO's and
+// the user's key pairs, whose private halves are wrapped under keys derived from the PINs
+// (see token_key.h), and every private object is one blob sealed with the token key.
 #pragma once
 
 #include <map>
@@ -14,7 +14,7 @@
 
 namespace softtoken {
 
-// The token key sealed under a key derived from one PIN.
+// A key sealed under a key derived from one PIN.
 struct WrappedKey {
     unsigned kdfCost = 0;  // see kdf.h
     Bytes salt;
@@ -22,6 +22,18 @@ struct WrappedKey {
 
     bool operator==(const WrappedKey& other) const {
         return kdfCost == other.kdfCost && salt == other.salt && sealed == other.sealed;
+    }
+};
+
+// One PIN holder's access to the token key.
+struct RoleKey {
+    WrappedKey privateKey;  // the holder's key pair's private half, under its PIN
+    Bytes publicKey;
+    Bytes sealedTokenKey;  // the token key sealed to publicKey
+
+    bool operator==(const RoleKey& other) const {
+        return privateKey == other.privateKey && publicKey == other.publicKey &&
+               sealedTokenKey == other.sealedTokenKey;
     }
 };
 
@@ -46,8 +58,8 @@ constexpr CK_ULONG kFirstSessionObject = 0x800000;
 
 struct TokenState {
     std::string label;
-    std::optional<WrappedKey> soKey;    // none until C_InitToken: the delivery SO PIN holds
-    std::optional<WrappedKey> userKey;  // none until C_InitPIN
+    std::optional<RoleKey> soKey;    // none until C_InitToken: the delivery SO PIN holds
+    std::optional<RoleKey> userKey;  // none until C_InitPIN
     unsigned userFailures = 0;
     unsigned soFailures = 0;
     CK_ULONG nextId = 1;

@@ -31,6 +31,8 @@ TemporaryTokenDirectory::TemporaryTokenDirectory() {
         previous_ = std::make_unique<std::string>(old);
     }
     setenv(kVariable, path_.c_str(), 1);
+    // Throwaway tokens may use the cheapest PIN key derivation.
+    setenv("ZOLVEX_SOFTTOKEN_TEST_KDF", "1", 1);
     writeConfig("");
 }
 

@@ -26,7 +26,8 @@ inline constexpr const char* kFastKdfConfig = "[pin]\nkdf-cost = 4\n";
 
 // A fresh folder named by ZOLVEX_SOFTTOKEN_DIR while the object lives; removed afterwards
 // and the previous value restored. Its configuration uses kFastKdfConfig unless a text given
-// to writeConfig has a [pin] section of its own.
+// to writeConfig has a [pin] section of its own; ZOLVEX_SOFTTOKEN_TEST_KDF=1 lets the token
+// honour it.
 class TemporaryTokenDirectory {
 public:
     TemporaryTokenDirectory();

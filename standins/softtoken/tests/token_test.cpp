@@ -339,6 +339,7 @@ TEST_F(TokenTest, CertificateObjectsAndAttributeRules) {
     provisionToken(library.functions());
     initialize();
     ScopedSession session(library.functions(), 0);
+    ASSERT_EQ(session.login(), CKR_OK);
     CK_OBJECT_CLASS certificateClass = CKO_CERTIFICATE;
     CK_CERTIFICATE_TYPE x509 = CKC_X_509;
     CK_BBOOL yes = CK_TRUE;
@@ -424,6 +425,9 @@ TEST_F(TokenTest, ChangeByAnotherProcessIsSeenAndLeavesNoTemporaryFiles) {
                 return 2;
             }
             ScopedSession child(other.functions(), 0);
+            if (child.login() != CKR_OK) {
+                return 4;
+            }
             CK_OBJECT_CLASS dataClass = CKO_DATA;
             CK_BBOOL yes = CK_TRUE;
             CK_ATTRIBUTE attributes[] = {{CKA_CLASS, &dataClass, sizeof dataClass},
