@@ -15,9 +15,10 @@ make_token() {
     export XDG_CONFIG_DIRS=$work/xdg
     mkdir -p "$XDG_CONFIG_DIRS/VOXA CORP"
     printf '[ZOLVEXToken]\nInstalled=1\n' >"$XDG_CONFIG_DIRS/VOXA CORP/PKCS11.conf"
-    SOFTTOKEN_MODULE=$bin/voxa_pkcs11_main.so \
-        "$root/standins/softtoken/scripts/provision.sh" "$ZOLVEX_SOFTTOKEN_DIR" 0 >/dev/null
     export ZOLVEX_PIN=${ZOLVEX_PIN:-12345678}
+    # A throwaway token with known PINs, handed over in the environment.
+    SO_PIN=87654321 USER_PIN=$ZOLVEX_PIN SOFTTOKEN_MODULE=$bin/voxa_pkcs11_main.so \
+        "$root/standins/softtoken/scripts/provision.sh" "$ZOLVEX_SOFTTOKEN_DIR" 0 >/dev/null
     export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
     export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$work/runtime}
     mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"

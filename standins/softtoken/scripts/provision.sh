@@ -1,15 +1,22 @@
 #!/bin/sh
-# Provisions software tokens for demos and tests with OpenSC's pkcs11-tool.
+# Provisions software tokens with OpenSC's pkcs11-tool.
 #
 #   provision.sh DIR [SLOT...]
 #
 # DIR becomes a token folder (ZOLVEX_SOFTTOKEN_DIR); each SLOT (default 0) gets an
-# initialised token labelled "ZOLVEX <slot>" with SO PIN 87654321 and user PIN 12345678.
-# Slots missing from DIR/softtoken.ini are added with the default model.
+# initialised token labelled "ZOLVEX <slot>". Slots missing from DIR/softtoken.ini are added
+# with the default model.
+#
+# PINs: without any given, each slot gets a random SO PIN and user PIN, shown once on the
+# standard output or, with PIN_OUTPUT, written to that new file (mode 0600) instead; none is
+# kept anywhere else. A caller that brings its own PINs (throwaway tokens of demos and tests)
+# gives them in SO_PIN and USER_PIN, or in files named by SO_PIN_FILE and USER_PIN_FILE that
+# only their owner can read. PINs reach pkcs11-tool through its environment, never its
+# command line.
 #
 # Environment: SOFTTOKEN_MODULE  path of voxa_pkcs11_main.so (required unless installed)
 #              SOFTTOKEN_PRELOAD libraries to preload into pkcs11-tool (sanitizer builds)
-#              SO_PIN, USER_PIN  override the PINs
+#              DELIVERY_SO_PIN   SO PIN of a token never initialised (default: the token's)
 set -eu
 
 # The installed copy (zolvex-softtoken-provision) finds the library from its own folder; the
@@ -23,8 +30,35 @@ fi
 dir=$1
 shift
 [ $# -gt 0 ] || set -- 0
-so_pin=${SO_PIN:-87654321}
-user_pin=${USER_PIN:-12345678}
+
+fail() {
+    echo "$0: $*" >&2
+    exit 1
+}
+
+# A PIN from a file only its owner can read or write.
+pin_from_file() {
+    [ -f "$1" ] && [ -O "$1" ] || fail "$1 is not a PIN file of yours"
+    case $(stat -c %a "$1") in
+        400 | 600) ;;
+        *) fail "$1 is open to other users; chmod 600 '$1'" ;;
+    esac
+    head -n 1 "$1"
+}
+
+random_pin() {
+    LC_ALL=C tr -dc 'A-Za-z0-9' </dev/urandom | head -c 16
+}
+
+given_so_pin=${SO_PIN:-}
+given_user_pin=${USER_PIN:-}
+[ -z "${SO_PIN_FILE:-}" ] || given_so_pin=$(pin_from_file "$SO_PIN_FILE")
+[ -z "${USER_PIN_FILE:-}" ] || given_user_pin=$(pin_from_file "$USER_PIN_FILE")
+unset SO_PIN USER_PIN
+if [ -n "${PIN_OUTPUT:-}" ]; then
+    [ ! -e "$PIN_OUTPUT" ] || fail "$PIN_OUTPUT exists; name a new file"
+    (umask 077 && : >"$PIN_OUTPUT")
+fi
 
 mkdir -p -m 700 "$dir"  # the token folder is private
 ZOLVEX_SOFTTOKEN_DIR=$(cd "$dir" && pwd)
@@ -32,17 +66,36 @@ export ZOLVEX_SOFTTOKEN_DIR
 config=$ZOLVEX_SOFTTOKEN_DIR/softtoken.ini
 for slot in "$@"; do
     if ! grep -qs "^\[slot\.$slot\]" "$config"; then
-        printf '[slot.%s]\nmodel = ZOLVEXToken GOST\n\n' "$slot" >>"$config"
+        (umask 022 && printf '[slot.%s]\nmodel = ZOLVEXToken GOST\n\n' "$slot" >>"$config")
     fi
 done
 
+# Runs pkcs11-tool with the PINs in its environment only (env:VARIABLE on its command line).
 tool() {
     LD_PRELOAD="${SOFTTOKEN_PRELOAD:-}" ASAN_OPTIONS=detect_leaks=0 \
-        pkcs11-tool --module "$SOFTTOKEN_MODULE" "$@"
+        SOFTTOKEN_OLD_SO_PIN=$old_so_pin SOFTTOKEN_SO_PIN=$so_pin SOFTTOKEN_USER_PIN=$user_pin \
+        pkcs11-tool --module "$SOFTTOKEN_MODULE" --slot "$slot" "$@" >/dev/null
 }
 
 for slot in "$@"; do
-    tool --slot "$slot" --init-token --label "ZOLVEX $slot" --so-pin "$so_pin" >/dev/null
-    tool --slot "$slot" --init-pin --so-pin "$so_pin" --pin "$user_pin" >/dev/null
+    old_so_pin=${DELIVERY_SO_PIN:-87654321}
+    so_pin=${given_so_pin:-$(random_pin)}
+    user_pin=${given_user_pin:-$(random_pin)}
+    tool --init-token --label "ZOLVEX $slot" --so-pin env:SOFTTOKEN_OLD_SO_PIN
+    if [ "$so_pin" != "$old_so_pin" ]; then
+        # Replaces the token key: nothing opens with the delivery SO PIN afterwards.
+        tool --login --login-type so --so-pin env:SOFTTOKEN_OLD_SO_PIN --change-pin \
+            --new-pin env:SOFTTOKEN_SO_PIN
+    fi
+    tool --init-pin --so-pin env:SOFTTOKEN_SO_PIN --pin env:SOFTTOKEN_USER_PIN
     echo "slot $slot: initialised in $ZOLVEX_SOFTTOKEN_DIR"
+    if [ -z "$given_so_pin" ] || [ -z "$given_user_pin" ]; then
+        pins="slot $slot: SO PIN $so_pin, user PIN $user_pin"
+        if [ -n "${PIN_OUTPUT:-}" ]; then
+            echo "$pins" >>"$PIN_OUTPUT"
+        else
+            echo "$pins (shown once: keep them safe)"
+        fi
+    fi
 done
+[ -z "${PIN_OUTPUT:-}" ] || echo "PINs written to $PIN_OUTPUT"

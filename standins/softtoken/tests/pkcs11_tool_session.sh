@@ -12,15 +12,16 @@ trap 'rm -rf "$work"' EXIT
 ZOLVEX_SOFTTOKEN_DIR=$work/token
 export ZOLVEX_SOFTTOKEN_DIR
 # The cheapest PIN key derivation for the many logins below; provision.sh at the end keeps
-# the default one.
+# the default one. PINs travel in the environment, as env:VARIABLE on the command line.
 mkdir -m 700 "$ZOLVEX_SOFTTOKEN_DIR"
 printf '[pin]\nkdf-cost = 4\n' >"$ZOLVEX_SOFTTOKEN_DIR/softtoken.ini"
+export ZOLVEX_SOFTTOKEN_TEST_KDF=1 SO_PIN=87654321 USER_PIN=12345678
 
 tool() {
     LD_PRELOAD="${SOFTTOKEN_PRELOAD:-}" ASAN_OPTIONS=detect_leaks=0 \
         pkcs11-tool --module "$module" "$@"
 }
-user() { tool --login --pin 12345678 "$@"; }
+user() { tool --login --pin env:USER_PIN "$@"; }
 fail() {
     echo "FAILED: $*" >&2
     exit 1
@@ -33,8 +34,8 @@ step() { echo "== $*"; }
 step "slots and token info"
 tool --list-slots >"$work/slots"
 expect "uninitialized" "$work/slots"
-tool --init-token --label "session test" --so-pin 87654321 >/dev/null
-tool --init-pin --so-pin 87654321 --pin 12345678 >/dev/null
+tool --init-token --label "session test" --so-pin env:SO_PIN >/dev/null
+tool --init-pin --so-pin env:SO_PIN --pin env:USER_PIN >/dev/null
 tool --list-token-slots >"$work/tokeninfo"
 expect "token model        : ZOLVEXToken GOST" "$work/tokeninfo"
 expect "token label        : session test" "$work/tokeninfo"
@@ -96,10 +97,40 @@ step "pkcs11-tool --test"
 user --test >"$work/test" 2>&1 || { cat "$work/test" >&2; fail "pkcs11-tool --test"; }
 expect "No errors" "$work/test"
 
-step "provision.sh with two slots"
-SOFTTOKEN_MODULE=$module "$provision" "$work/demo" 0 3 >/dev/null
-ZOLVEX_SOFTTOKEN_DIR=$work/demo tool --list-token-slots >"$work/demo-slots"
+step "provision.sh with its defaults: random PINs, none on a command line"
+# pkcs11-tool behind a shim that records its command lines.
+mkdir "$work/bin"
+printf '#!/bin/sh\necho "$*" >>"%s/argv"\nexec %s "$@"\n' "$work" "$(command -v pkcs11-tool)" \
+    >"$work/bin/pkcs11-tool"
+chmod +x "$work/bin/pkcs11-tool"
+unset ZOLVEX_SOFTTOKEN_TEST_KDF SO_PIN USER_PIN
+PATH=$work/bin:$PATH SOFTTOKEN_MODULE=$module PIN_OUTPUT=$work/pins \
+    "$provision" "$work/demo" 0 3 >"$work/provision.out"
+[ "$(stat -c %a "$work/pins")" = 600 ] || fail "PIN file not private"
+[ "$(wc -l <"$work/pins")" -eq 2 ] || fail "PIN file"
+if grep -q "PIN [A-Za-z0-9]" "$work/provision.out"; then
+    fail "PINs shown although written to a file"
+fi
+export ZOLVEX_SOFTTOKEN_DIR=$work/demo
+tool --list-token-slots >"$work/demo-slots"
 expect "Slot 1 (0x3)" "$work/demo-slots"
 expect "token label        : ZOLVEX 3" "$work/demo-slots"
 [ "$(grep -c 'PIN initialized' "$work/demo-slots")" -eq 2 ] || fail "provisioned slots"
+SO_PIN=$(sed -n 's/^slot 0: SO PIN \([^,]*\),.*/\1/p' "$work/pins")
+USER_PIN=$(sed -n 's/^slot 0: .*user PIN \(.*\)$/\1/p' "$work/pins")
+export SO_PIN USER_PIN
+for pin in "$SO_PIN" "$USER_PIN"; do
+    [ ${#pin} -eq 16 ] || fail "random PIN"
+    if grep -q -- "$pin" "$work/argv"; then
+        fail "a PIN on pkcs11-tool's command line"
+    fi
+done
+user --list-objects >/dev/null || fail "the generated user PIN"
+export REPO_SO_PIN=87654321 REPO_USER_PIN=12345678
+for login in "--login-type so --so-pin env:REPO_SO_PIN" "--pin env:REPO_USER_PIN"; do
+    # shellcheck disable=SC2086
+    if tool --slot 0 --login $login --list-objects >/dev/null 2>&1; then
+        fail "a PIN of the repository opened the token ($login)"
+    fi
+done
 echo "all steps passed"
