@@ -8,11 +8,17 @@
 namespace kelvo::host::app {
 
 std::string takeOpenSslError(const std::string& fallback) {
-    const unsigned long code = ERR_peek_last_error();
+    // The queue's first entry is the cause; the later ones are the callers giving up.
+    const char* data = nullptr;
+    int flags = 0;
+    const unsigned long code = ERR_peek_error_data(&data, &flags);
     std::string reason = fallback;
     if (code != 0) {
         if (const char* text = ERR_reason_error_string(code)) {
             reason = text;
+        }
+        if (data && *data && (flags & ERR_TXT_STRING)) {
+            reason += std::string(" (") + data + ")";
         }
     }
     ERR_clear_error();

@@ -37,8 +37,8 @@ using X509StoreContextPtr = OpenSslPtr<X509_STORE_CTX, X509_STORE_CTX_free>;
 using SigningCertificatePtr = OpenSslPtr<ESS_SIGNING_CERT, ESS_SIGNING_CERT_free>;
 using SigningCertificateV2Ptr = OpenSslPtr<ESS_SIGNING_CERT_V2, ESS_SIGNING_CERT_V2_free>;
 
-// The reason of OpenSSL's most recent error, or fallback when it recorded none; empties the
-// error queue.
+// The reason of the first error in OpenSSL's queue with its details, or fallback when it
+// recorded none; empties the queue.
 std::string takeOpenSslError(const std::string& fallback);
 
 // The bytes a memory BIO holds.

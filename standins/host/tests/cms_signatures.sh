@@ -76,6 +76,14 @@ while read -r file form layout; do
         "${data[@]}" --load-ca-certificate root.pem 2>&1)"
 done <<<"$interop"
 
+# The token makes the signature: when it fails, so does the command, leaving no file.
+if ZOLVEX_SOFTTOKEN_FAULTS=C_Sign:1:0x30 host sign data.bin --format cms --cert token256 \
+    --out failed.der 2>err; then
+    fail "CMS signing with a failing token"
+fi
+expect "token signing failed: 0x30" "$(cat err)"
+[[ ! -e failed.der ]] || fail "a signature file from a failed signing"
+
 # CAdES-BES: the four signed attributes, the digest following the key.
 printed=$(gost cms -cmsout -print -inform DER -in host.der | sed -n '/signedAttrs:/,$p')
 for attribute in contentType messageDigest signingTime id-smime-aa-signingCertificateV2; do
