@@ -5,7 +5,7 @@ packages=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
     qtbase5-dev qtbase5-dev-tools
     libboost-all-dev libssl-dev openssl rapidjson-dev libengine-gost-openssl
-    libp11-kit-dev p11-kit gnutls-bin
+    libp11-kit-dev p11-kit gnutls-bin faketime
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     opensc
     fonts-dejavu-core xvfb xauth

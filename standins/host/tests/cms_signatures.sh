@@ -28,20 +28,25 @@ token_key() {  # token_key ID PARAM_SET SERIAL: a key pair on the token, its cer
     host install "$1.pem" --container "$1" >/dev/null
 }
 
-# A root, an intermediate, a stranger's CA; signers on the token (256 and 512 bits, on curves
-# GnuTLS knows too) and in software, the software one also with a twin certificate (same key,
-# issuer and serial) and one that had expired before it signed.
+# A root, an intermediate (both from five days ago), a stranger's CA; signers on the token
+# (256 and 512 bits, on curves GnuTLS knows too) and in software, the software one also with
+# a twin certificate (same key, issuer and serial), one that had expired before it signed and
+# one valid only from three days ago to yesterday. faketime sets the clock back.
+days_ago() { date -u -d "-$1 days" '+%Y-%m-%d %H:%M:%S'; }
 for name in root other; do
-    gost req -x509 -newkey gost2012_256 -pkeyopt paramset:A -nodes -keyout "$name.key" \
-        -subj "/CN=$name" -md_gost12_256 -days 30 -out "$name.pem"
+    faketime "$(days_ago 5)" openssl req -x509 -engine gost -newkey gost2012_256 \
+        -pkeyopt paramset:A -nodes -keyout "$name.key" -subj "/CN=$name" -md_gost12_256 \
+        -days 30 -out "$name.pem" 2>/dev/null
 done
 key_and_request inter
 printf 'basicConstraints=critical,CA:TRUE\nkeyUsage=keyCertSign\n' >ca.ext
-issue inter.csr root 1 30 inter.pem -extfile ca.ext
+faketime "$(days_ago 5)" bash -c "$(declare -f gost issue); issue inter.csr root 1 30 inter.pem \
+    -extfile ca.ext"
 key_and_request soft
 issue soft.csr inter 2 30 soft.pem
 issue soft.csr inter 2 20 soft-twin.pem
 issue soft.csr inter 3 -1 soft-expired.pem
+faketime "$(days_ago 3)" bash -c "$(declare -f gost issue); issue soft.csr inter 4 2 soft-past.pem"
 token_key token256 1.2.643.2.2.35.1 0x4b01
 token_key token512 1.2.643.7.1.2.1.2.1 0x4b02
 head -c 3000000 /dev/urandom >data.bin
@@ -75,6 +80,20 @@ while read -r file form layout; do
     expect "Signature status: ok" "$(certtool --p7-verify "${inder[@]}" --infile "$file" \
         "${data[@]}" --load-ca-certificate root.pem 2>&1)"
 done <<<"$interop"
+
+# The chain is judged at the signing time: two days ago, soft-past.pem was valid.
+signed_at=$(days_ago 2)
+sign_then() {  # sign_then CERTIFICATE OUT: a software signature made two days ago
+    faketime "$signed_at" openssl cms -sign -engine gost -binary -cades -nosmimecap \
+        -md md_gost12_256 -signer "$1" -inkey soft.key -certfile inter.pem -in data.bin \
+        -outform DER -out "$2" 2>/dev/null
+}
+sign_then soft-past.pem past.der
+sign_then soft.pem backdated.der
+at_signing=(-attime "$(date -u -d "$signed_at" +%s)")
+expect "signature valid" "$(host verify past.der --content data.bin --ca root.pem)"
+gost cms -verify -binary -inform DER -in past.der -content data.bin -CAfile root.pem \
+    "${at_signing[@]}" -out /dev/null || fail "OpenSSL refused past.der at its signing time"
 
 # The token makes the signature: when it fails, so does the command, leaving no file.
 if ZOLVEX_SOFTTOKEN_FAULTS=C_Sign:1:0x30 host sign data.bin --format cms --cert token256 \
@@ -116,16 +135,18 @@ attribute-flipped.der data.bin         the signature over the signed attributes 
 signature-flipped.der data.bin         the signature over the signed attributes does not verify
 twin.der              data.bin         signingCertificateV2 does not name the certificate
 host.der              data.bin         unable to get local issuer certificate
-expired.der           data.bin         at the signing time: certificate has expired"
+expired.der           data.bin         at the signing time: certificate has expired
+backdated.der         data.bin         at the signing time: certificate is not yet valid"
 while read -r file content reason; do
     ca=root.pem && [[ $reason == unable* ]] && ca=other.pem
+    at=() && [[ $file == backdated.der ]] && at=("${at_signing[@]}")
     status=0
     host verify "$file" --content "$content" --ca "$ca" >/dev/null 2>err || status=$?
     [[ $status == 1 ]] || fail "verify $file with $content, $ca: exit status $status"
     expect "error: signature not valid: " "$(cat err)"
     expect "$reason" "$(cat err)"
     if gost cms -verify -cades -binary -inform DER -in "$file" -content "$content" -CAfile "$ca" \
-        -out /dev/null; then
+        "${at[@]}" -out /dev/null; then
         fail "OpenSSL accepted $file with $content, $ca"
     fi
 done <<<"$tampering"
