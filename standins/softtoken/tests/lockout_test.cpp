@@ -111,5 +111,19 @@ TEST_F(LockoutTest, OneTryLeftIsOneTryForAllProcesses) {
     EXPECT_EQ(loginNow(CKU_USER, kUserPin), CKR_PIN_LOCKED);
 }
 
+TEST_F(LockoutTest, ATryThatCannotBeCountedIsNotMade) {
+    // A folder in the lock file's place: the counter cannot be written, even by root.
+    const auto lock = directory.path() / "token-0.json.lock";
+    std::filesystem::remove(lock);
+    std::filesystem::create_directory(lock);
+    for (int attempt = 0; attempt < 12; ++attempt) {
+        ASSERT_EQ(loginNow(CKU_USER, kWrongPin), CKR_DEVICE_ERROR) << attempt;
+    }
+    EXPECT_EQ(loginNow(CKU_USER, kUserPin), CKR_DEVICE_ERROR);  // not evaluated either
+    std::filesystem::remove(lock);
+    EXPECT_EQ(loginNow(CKU_USER, kWrongPin), CKR_PIN_INCORRECT);
+    EXPECT_EQ(loginNow(CKU_USER, kUserPin), CKR_OK);
+}
+
 }  // namespace
 }  // namespace softtoken

@@ -1,0 +1,419 @@
+// The token against an outsider: a local account that plants files in the token folder, or
+// someone holding a copy of the token file and an old or published PIN.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "error.h"
+#include "object_policy.h"
+#include "object_sealing.h"
+#include "slot.h"
+#include "softtoken_fixture.h"
+#include "unique_fd.h"
+
+namespace softtoken {
+namespace {
+
+constexpr const char* kNewPin = "24681357";
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Every private object of the state that the key opens.
+std::vector<CK_ULONG> openedBy(const GostCrypto& crypto, const TokenKey& key,
+                               const TokenState& state) {
+    std::vector<CK_ULONG> opened;
+    for (const auto& [number, stored] : state.objects) {
+        try {
+            openObject(crypto, key, number, stored.sealed);
+            opened.push_back(number);
+        } catch (const CkrError&) {
+        }
+    }
+    return opened;
+}
+
+std::optional<TokenKey> unlock(const GostCrypto& crypto, const std::optional<RoleKey>& access,
+                               PinRole role, const std::string& pin) {
+    return access ? TokenKey::unlock(crypto, *access, role, secretOf(pin)) : std::nullopt;
+}
+
+SlotConfig fastSlot() {
+    SlotConfig config;
+    config.serial = "0000001234";
+    config.kdfCost = kMinKdfCost;
+    return config;
+}
+
+// A token driven through its slot in this process, so that the test can open the file as an
+// attacker with the PINs would.
+class StolenFileTest : public ::testing::Test {
+protected:
+    // Initialised with the delivery SO PIN, user PIN set, one private object.
+    void prepare() {
+        slot.initToken(secretOf(kSoPin), "stolen");
+        slot.sessionOpened(true);
+        loginAs(CKU_SO, kSoPin);
+        slot.initPin(secretOf(kUserPin));
+        loginAs(CKU_USER, kUserPin);
+        createPrivate();
+        slot.logout();
+    }
+
+    void loginAs(CK_USER_TYPE user, const std::string& pin) {
+        if (slot.loginState() != LoginState::Public) {
+            slot.logout();
+        }
+        slot.login(user, secretOf(pin));
+    }
+    void createPrivate() {
+        slot.create(objectFromTemplate({{CKA_CLASS, ulongValue(CKO_DATA)},
+                                        {CKA_TOKEN, boolValue(true)},
+                                        {CKA_PRIVATE, boolValue(true)},
+                                        {CKA_VALUE, "secret"}}),
+                    1);
+    }
+    TokenState state() const { return fromJson(readFile(directory.path() / "token-0.json")); }
+
+    TemporaryTokenDirectory directory;
+    GostCrypto crypto;
+    Slot slot{0, fastSlot(), directory.path(), crypto};
+};
+
+TEST_F(StolenFileTest, PinChangeRevokesEveryEarlierWrapAndCopy) {
+    const struct {
+        const char* change;
+        PinRole role;
+        const char* oldPin;
+        std::function<void()> run;
+    } changes[] = {
+        {"user C_SetPIN", PinRole::User, kUserPin,
+         [this] { slot.setPin(secretOf(kUserPin), secretOf(kNewPin)); }},
+        {"SO C_SetPIN away from the delivery PIN", PinRole::SecurityOfficer, kSoPin,
+         [this] {
+             loginAs(CKU_SO, kSoPin);
+             slot.setPin(secretOf(kSoPin), secretOf(kNewPin));
+         }},
+        {"C_InitPIN", PinRole::User, kUserPin,
+         [this] {
+             loginAs(CKU_SO, kSoPin);
+             slot.initPin(secretOf(kNewPin));
+         }},
+    };
+    for (const auto& change : changes) {
+        SCOPED_TRACE(change.change);
+        prepare();
+        const TokenState before = state();
+        change.run();
+        loginAs(CKU_USER, change.role == PinRole::User ? kNewPin : kUserPin);
+        createPrivate();  // made after the change
+        slot.logout();
+        const TokenState after = state();
+        ASSERT_EQ(after.objects.size(), 2u);
+
+        const auto& oldWrap = change.role == PinRole::User ? before.userKey : before.soKey;
+        const auto oldKey = unlock(crypto, oldWrap, change.role, change.oldPin);
+        ASSERT_TRUE(oldKey);  // the old copy still opens with the old PIN...
+        EXPECT_TRUE(openedBy(crypto, *oldKey, after).empty());  // ...but nothing of today
+        // Today's file no longer opens with the old PIN, and the other holder keeps access
+        // without knowing the new PIN.
+        const auto& newWrap = change.role == PinRole::User ? after.userKey : after.soKey;
+        EXPECT_FALSE(unlock(crypto, newWrap, change.role, change.oldPin));
+        const auto soKey = unlock(crypto, after.soKey, PinRole::SecurityOfficer,
+                                  change.role == PinRole::SecurityOfficer ? kNewPin : kSoPin);
+        ASSERT_TRUE(soKey);
+        EXPECT_EQ(openedBy(crypto, *soKey, after).size(), 2u);
+
+        // The old wrap grafted into today's file: the old PIN logs in but opens nothing.
+        TokenState grafted = after;
+        (change.role == PinRole::User ? grafted.userKey : grafted.soKey) = oldWrap;
+        std::ofstream(directory.path() / "token-0.json", std::ios::trunc) << toJson(grafted);
+        if (change.role == PinRole::User) {
+            loginAs(CKU_USER, change.oldPin);
+            EXPECT_THROW(slot.find({}), CkrError);
+            slot.logout();
+        }
+        slot.sessionClosed(1, true);
+        std::filesystem::remove(directory.path() / "token-0.json");
+    }
+}
+
+// Runs the library's C_Initialize and one C_GetTokenInfo in a child process, so that a hang
+// shows as a timeout rather than a stuck suite. Returns the first failing result, or CKR_OK.
+CK_RV initializeInChild() {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::alarm(10);
+        SoftTokenLibrary library;
+        library->C_Finalize(nullptr);
+        CK_RV rv = library->C_Initialize(nullptr);
+        CK_TOKEN_INFO info;
+        if (rv == CKR_OK) {
+            rv = library->C_GetTokenInfo(0, &info);
+        }
+        CK_SESSION_HANDLE session;
+        if (rv == CKR_OK) {
+            rv = library->C_OpenSession(0, CKF_SERIAL_SESSION, nullptr, nullptr, &session);
+        }
+        _exit(rv < 250 ? static_cast<int>(rv) : 250);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 254;
+}
+
+void plainIni(const std::filesystem::path& dir) {
+    std::ofstream(dir / "softtoken.ini") << "[slot.0]\n";
+}
+
+TEST(PlantedConfiguration, IsRefusedOrIgnoredAndNeverHangs) {
+    const bool root = ::geteuid() == 0;
+    const struct {
+        const char* plant;
+        CK_RV expected;
+        std::function<void(const std::filesystem::path&)> run;
+    } cases[] = {
+        {"fault rules in the ini", CKR_OK,
+         [](const auto& dir) {
+             std::ofstream(dir / "softtoken.ini") << "[faults]\nrules = C_OpenSession:*:0x6\n";
+         }},
+        {"an ordinary ini", CKR_OK, plainIni},
+        {"a FIFO as the ini", CKR_DEVICE_ERROR,
+         [](const auto& dir) { ::mkfifo((dir / "softtoken.ini").c_str(), 0600); }},
+        {"the ini linked to /dev/zero", CKR_DEVICE_ERROR,
+         [](const auto& dir) {
+             std::filesystem::create_symlink("/dev/zero", dir / "softtoken.ini");
+         }},
+        {"an oversized ini", CKR_DEVICE_ERROR,
+         [](const auto& dir) {
+             std::ofstream(dir / "softtoken.ini") << "; " << std::string(70000, 'x') << "\n";
+         }},
+        {"an ini others may write", CKR_DEVICE_ERROR,
+         [](const auto& dir) {
+             plainIni(dir);
+             ::chmod((dir / "softtoken.ini").c_str(), 0666);
+         }},
+        {"an ini of another user", root ? CKR_DEVICE_ERROR : CKR_OK,
+         [root](const auto& dir) {
+             plainIni(dir);
+             if (root) {
+                 EXPECT_EQ(::chown((dir / "softtoken.ini").c_str(), 65534, 65534), 0);
+             }
+         }},
+        {"a token folder open to others", CKR_FUNCTION_FAILED,
+         [](const auto& dir) { ::chmod(dir.c_str(), 0755); }},
+        {"an oversized token file", CKR_DEVICE_ERROR,
+         [](const auto& dir) {
+             std::ofstream(dir / "token-0.json") << std::string(5 << 20, ' ');
+             ::chmod((dir / "token-0.json").c_str(), 0600);
+         }},
+    };
+    for (const auto& planted : cases) {
+        SCOPED_TRACE(planted.plant);
+        TemporaryTokenDirectory directory;
+        std::filesystem::remove(directory.path() / "softtoken.ini");
+        planted.run(directory.path());
+        EXPECT_EQ(initializeInChild(), planted.expected);
+    }
+}
+
+TEST(PlantedConfiguration, CheapKdfNeedsTheTestSwitchAndNoFolderIsRelative) {
+    TemporaryTokenDirectory directory;
+    directory.writeConfig("[pin]\nkdf-cost = 4\n");
+    unsetenv("ZOLVEX_SOFTTOKEN_TEST_KDF");
+    {
+        SoftTokenLibrary library;
+        provisionToken(library.functions());
+    }
+    setenv("ZOLVEX_SOFTTOKEN_TEST_KDF", "1", 1);
+    const TokenState state = fromJson(readFile(directory.path() / "token-0.json"));
+    EXPECT_EQ(state.soKey->privateKey.kdfCost, kRealTokenMinKdfCost);
+    EXPECT_EQ(state.userKey->privateKey.kdfCost, kRealTokenMinKdfCost);
+
+    // Without any absolute location the token refuses rather than use the current folder.
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    unsetenv("ZOLVEX_SOFTTOKEN_DIR");
+    unsetenv("XDG_DATA_HOME");
+    setenv("HOME", "relative", 1);
+    const auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path(directory.path());
+    EXPECT_NE(initializeInChild(), CKR_OK);
+    EXPECT_FALSE(std::filesystem::exists(directory.path() / "relative"));
+    std::filesystem::current_path(cwd);
+    setenv("HOME", home.c_str(), 1);
+    setenv("ZOLVEX_SOFTTOKEN_DIR", directory.path().c_str(), 1);
+}
+
+class WriteLoginTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        provisionToken(library.functions());
+        ASSERT_EQ(library->C_Initialize(nullptr), CKR_OK);
+    }
+    CK_RV create(CK_SESSION_HANDLE session, bool token, CK_OBJECT_HANDLE& object) {
+        CK_OBJECT_CLASS certificateClass = CKO_CERTIFICATE;
+        CK_BBOOL onToken = token ? CK_TRUE : CK_FALSE;
+        std::string value = "certificate", id = "A";
+        CK_ATTRIBUTE attributes[] = {{CKA_CLASS, &certificateClass, sizeof certificateClass},
+                                     {CKA_TOKEN, &onToken, 1},
+                                     {CKA_VALUE, value.data(), value.size()},
+                                     {CKA_ID, id.data(), id.size()}};
+        return library->C_CreateObject(session, attributes, 4, &object);
+    }
+    CK_RV setId(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object) {
+        std::string id = "B";
+        CK_ATTRIBUTE change{CKA_ID, id.data(), id.size()};
+        return library->C_SetAttributeValue(session, object, &change, 1);
+    }
+
+    TemporaryTokenDirectory directory;
+    SoftTokenLibrary library;
+};
+
+TEST_F(WriteLoginTest, TokenObjectsAndIdentifiersChangeOnlyAfterALogin) {
+    ScopedSession session(library.functions(), 0);
+    CK_OBJECT_HANDLE tokenObject = 0, sessionObject = 0, refused = 0;
+    ASSERT_EQ(session.login(), CKR_OK);
+    ASSERT_EQ(create(session.handle(), true, tokenObject), CKR_OK);
+    ASSERT_EQ(library->C_Logout(session.handle()), CKR_OK);
+
+    // In a public read/write session.
+    EXPECT_EQ(create(session.handle(), true, refused), CKR_USER_NOT_LOGGED_IN);
+    EXPECT_EQ(setId(session.handle(), tokenObject), CKR_USER_NOT_LOGGED_IN);
+    EXPECT_EQ(library->C_DestroyObject(session.handle(), tokenObject), CKR_USER_NOT_LOGGED_IN);
+    ASSERT_EQ(create(session.handle(), false, sessionObject), CKR_OK);  // PKCS#11 allows it
+    EXPECT_EQ(setId(session.handle(), sessionObject), CKR_USER_NOT_LOGGED_IN);
+
+    // The SO may write public objects; the user everything.
+    ASSERT_EQ(session.login(kSoPin, CKU_SO), CKR_OK);
+    EXPECT_EQ(setId(session.handle(), tokenObject), CKR_OK);
+    ASSERT_EQ(library->C_Logout(session.handle()), CKR_OK);
+    ASSERT_EQ(session.login(), CKR_OK);
+    EXPECT_EQ(setId(session.handle(), sessionObject), CKR_OK);
+    EXPECT_EQ(library->C_DestroyObject(session.handle(), tokenObject), CKR_OK);
+}
+
+// Whether any readable, writable mapping of the process holds one of the byte strings.
+// Mappings beyond 256 MiB (sanitizer shadow memory) are skipped. Only the last 16 bytes of
+// each are looked for: the allocator may reuse the start of a freed block.
+std::vector<bool> foundInMemory(pid_t process, const std::vector<std::string>& needles) {
+    std::vector<bool> found(needles.size(), false);
+    std::ifstream maps("/proc/" + std::to_string(process) + "/maps");
+    const UniqueFd memory(
+        ::open(("/proc/" + std::to_string(process) + "/mem").c_str(), O_RDONLY | O_CLOEXEC));
+    EXPECT_TRUE(memory);
+    std::string line;
+    while (std::getline(maps, line)) {
+        unsigned long start = 0, end = 0;
+        char permissions[5] = {};
+        if (std::sscanf(line.c_str(), "%lx-%lx %4s", &start, &end, permissions) != 3 ||
+            permissions[0] != 'r' || permissions[1] != 'w' || end - start > (256ul << 20)) {
+            continue;
+        }
+        std::string bytes(end - start, '\0');
+        const ssize_t got = ::pread(memory.get(), bytes.data(), bytes.size(), start);
+        bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+        for (std::size_t i = 0; i < needles.size(); ++i) {
+            const std::string tail = needles[i].substr(needles[i].size() - 16);
+            found[i] = found[i] || bytes.find(tail) != std::string::npos;
+        }
+    }
+    return found;
+}
+
+// In a child: logs in, makes a token key pair and signs with it, logs out and finalizes, then
+// waits to be examined. Writes the public key value (the scan's control) to the pipe.
+[[noreturn]] void signAndFinalize(int report) {
+    SoftTokenLibrary library;
+    library->C_Finalize(nullptr);
+    std::string publicValue(64, '\0');
+    bool ok = library->C_Initialize(nullptr) == CKR_OK;
+    {
+        ScopedSession session(library.functions(), 0);
+        ok = ok && session.login() == CKR_OK;
+        CK_BBOOL yes = CK_TRUE;
+        std::string params = "\x06\x09\x2a\x85\x03\x07\x01\x02\x01\x01\x01";
+        CK_ATTRIBUTE publicTemplate[] = {{CKA_TOKEN, &yes, 1},
+                                         {CKA_GOSTR3410_PARAMS, params.data(), params.size()}};
+        CK_ATTRIBUTE privateTemplate[] = {{CKA_TOKEN, &yes, 1}};
+        CK_MECHANISM generate{CKM_GOSTR3410_KEY_PAIR_GEN, nullptr, 0};
+        CK_MECHANISM sign{CKM_GOSTR3410, nullptr, 0};
+        CK_OBJECT_HANDLE publicKey = 0, privateKey = 0;
+        CK_BYTE digest[32] = {1}, signature[64];
+        CK_ULONG length = sizeof signature;
+        CK_ATTRIBUTE value{CKA_VALUE, publicValue.data(), publicValue.size()};
+        ok = ok &&
+             library->C_GenerateKeyPair(session.handle(), &generate, publicTemplate, 2,
+                                        privateTemplate, 1, &publicKey, &privateKey) == CKR_OK &&
+             library->C_SignInit(session.handle(), &sign, privateKey) == CKR_OK &&
+             library->C_Sign(session.handle(), digest, 32, signature, &length) == CKR_OK &&
+             library->C_GetAttributeValue(session.handle(), publicKey, &value, 1) == CKR_OK &&
+             library->C_Logout(session.handle()) == CKR_OK;
+    }
+    ok = ok && library->C_Finalize(nullptr) == CKR_OK;
+    const char byte = ok ? 'y' : 'n';
+    ok = ::write(report, &byte, 1) == 1;
+    for (;;) {
+        ::pause();
+    }
+}
+
+TEST(KeyLeftBehind, NoScalarOrTokenKeyRemainsAfterFinalize) {
+    TemporaryTokenDirectory directory;
+    {
+        SoftTokenLibrary library;
+        provisionToken(library.functions());
+    }
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        signAndFinalize(report[1]);
+    }
+    char byte = 0;
+    const bool signedInChild = ::read(report[0], &byte, 1) == 1 && byte == 'y';
+
+    // The secrets, recovered from the file with the user PIN as an attacker would.
+    GostCrypto crypto;
+    const TokenState state = fromJson(readFile(directory.path() / "token-0.json"));
+    const auto tokenKey = unlock(crypto, state.userKey, PinRole::User, kUserPin);
+    std::vector<std::string> needles;
+    for (const auto& [number, stored] : state.objects) {
+        if (stored.isPrivate() && tokenKey) {
+            const SecretBytes scalar = openObject(crypto, *tokenKey, number, stored.sealed).secret;
+            needles.emplace_back(scalar.begin(), scalar.end());
+            needles.emplace_back(scalar.rbegin(), scalar.rend());  // as BIGNUM words hold it
+        } else if (!stored.isPrivate() && stored.attributes.count(CKA_VALUE)) {
+            needles.insert(needles.begin(), stored.attributes.at(CKA_VALUE));  // the control
+        }
+    }
+    if (tokenKey) {
+        needles.emplace_back(tokenKey->bytes().begin(), tokenKey->bytes().end());
+    }
+    const std::vector<bool> found =
+        signedInChild && needles.size() == 4 ? foundInMemory(child, needles) : std::vector<bool>{};
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ASSERT_TRUE(signedInChild);
+    ASSERT_EQ(found.size(), 4u);
+    EXPECT_TRUE(found[0]) << "the scan does not see the public key the child holds";
+    EXPECT_FALSE(found[1]) << "private scalar, big-endian";
+    EXPECT_FALSE(found[2]) << "private scalar, little-endian";
+    EXPECT_FALSE(found[3]) << "token key";
+}
+
+}  // namespace
+}  // namespace softtoken
