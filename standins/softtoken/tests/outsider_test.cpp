@@ -230,20 +230,8 @@ TEST(PlantedConfiguration, IsRefusedOrIgnoredAndNeverHangs) {
     }
 }
 
-TEST(PlantedConfiguration, CheapKdfNeedsTheTestSwitchAndNoFolderIsRelative) {
+TEST(PlantedConfiguration, NoFolderIsRelativeToTheCurrentOne) {
     TemporaryTokenDirectory directory;
-    directory.writeConfig("[pin]\nkdf-cost = 4\n");
-    unsetenv("ZOLVEX_SOFTTOKEN_TEST_KDF");
-    {
-        SoftTokenLibrary library;
-        provisionToken(library.functions());
-    }
-    setenv("ZOLVEX_SOFTTOKEN_TEST_KDF", "1", 1);
-    const TokenState state = fromJson(readFile(directory.path() / "token-0.json"));
-    EXPECT_EQ(state.soKey->privateKey.kdfCost, kRealTokenMinKdfCost);
-    EXPECT_EQ(state.userKey->privateKey.kdfCost, kRealTokenMinKdfCost);
-
-    // Without any absolute location the token refuses rather than use the current folder.
     const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
     unsetenv("ZOLVEX_SOFTTOKEN_DIR");
     unsetenv("XDG_DATA_HOME");
@@ -254,7 +242,6 @@ TEST(PlantedConfiguration, CheapKdfNeedsTheTestSwitchAndNoFolderIsRelative) {
     EXPECT_FALSE(std::filesystem::exists(directory.path() / "relative"));
     std::filesystem::current_path(cwd);
     setenv("HOME", home.c_str(), 1);
-    setenv("ZOLVEX_SOFTTOKEN_DIR", directory.path().c_str(), 1);
 }
 
 class WriteLoginTest : public ::testing::Test {

@@ -164,6 +164,9 @@ TEST(TokenConfiguration, KdfCostAndSlotNumbersAreChecked) {
     ASSERT_EQ(lowered.slots.size(), 2u);
     EXPECT_EQ(lowered.slots[0].kdfCost, 12u);
     EXPECT_EQ(lowered.slots[1].kdfCost, 14u);
+    unsetenv(kTestKdfVariable);  // a real token: the floor holds
+    EXPECT_EQ(load("[pin]\nkdf-cost = 12\n").slots[0].kdfCost, kRealTokenMinKdfCost);
+    setenv(kTestKdfVariable, "1", 1);
     EXPECT_EQ(refusal("[slot.0]\nmodel = A\n[slot.00]\nmodel = B\n"),
               "slot 0 is configured twice, in [slot.0] and [slot.00]");
     EXPECT_EQ(refusal("[slot.+1]\nmodel = A\n"), "malformed slot section [slot.+1]");
