@@ -89,6 +89,7 @@ user=()
 if [[ $(id -u) == 0 ]]; then
     chmod -R a+rX "$work"
     chown -R nobody "$home" "$ZOLVEX_SOFTTOKEN_DIR"
+    chmod 700 "$ZOLVEX_SOFTTOKEN_DIR"  # the token refuses a folder others may enter
     user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
 fi
 modules=$(client "${user[@]}" env HOME="$home" p11-kit list-modules)
