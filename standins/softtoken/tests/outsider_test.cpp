@@ -1,5 +1,6 @@
 // The token against an outsider: a local account that plants files in the token folder, or
-// someone holding a copy of the token file and an old or published PIN.
+// someone holding a copy of the token file and an old or published PIN, or a dump of a
+// process's memory. Writes without a login are in token_test.cpp.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -14,6 +15,7 @@
 #include <sstream>
 
 #include "error.h"
+#include "gost_key_pair.h"
 #include "object_policy.h"
 #include "object_sealing.h"
 #include "slot.h"
@@ -244,55 +246,6 @@ TEST(PlantedConfiguration, NoFolderIsRelativeToTheCurrentOne) {
     setenv("HOME", home.c_str(), 1);
 }
 
-class WriteLoginTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        provisionToken(library.functions());
-        ASSERT_EQ(library->C_Initialize(nullptr), CKR_OK);
-    }
-    CK_RV create(CK_SESSION_HANDLE session, bool token, CK_OBJECT_HANDLE& object) {
-        CK_OBJECT_CLASS certificateClass = CKO_CERTIFICATE;
-        CK_BBOOL onToken = token ? CK_TRUE : CK_FALSE;
-        std::string value = "certificate", id = "A";
-        CK_ATTRIBUTE attributes[] = {{CKA_CLASS, &certificateClass, sizeof certificateClass},
-                                     {CKA_TOKEN, &onToken, 1},
-                                     {CKA_VALUE, value.data(), value.size()},
-                                     {CKA_ID, id.data(), id.size()}};
-        return library->C_CreateObject(session, attributes, 4, &object);
-    }
-    CK_RV setId(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object) {
-        std::string id = "B";
-        CK_ATTRIBUTE change{CKA_ID, id.data(), id.size()};
-        return library->C_SetAttributeValue(session, object, &change, 1);
-    }
-
-    TemporaryTokenDirectory directory;
-    SoftTokenLibrary library;
-};
-
-TEST_F(WriteLoginTest, TokenObjectsAndIdentifiersChangeOnlyAfterALogin) {
-    ScopedSession session(library.functions(), 0);
-    CK_OBJECT_HANDLE tokenObject = 0, sessionObject = 0, refused = 0;
-    ASSERT_EQ(session.login(), CKR_OK);
-    ASSERT_EQ(create(session.handle(), true, tokenObject), CKR_OK);
-    ASSERT_EQ(library->C_Logout(session.handle()), CKR_OK);
-
-    // In a public read/write session.
-    EXPECT_EQ(create(session.handle(), true, refused), CKR_USER_NOT_LOGGED_IN);
-    EXPECT_EQ(setId(session.handle(), tokenObject), CKR_USER_NOT_LOGGED_IN);
-    EXPECT_EQ(library->C_DestroyObject(session.handle(), tokenObject), CKR_USER_NOT_LOGGED_IN);
-    ASSERT_EQ(create(session.handle(), false, sessionObject), CKR_OK);  // PKCS#11 allows it
-    EXPECT_EQ(setId(session.handle(), sessionObject), CKR_USER_NOT_LOGGED_IN);
-
-    // The SO may write public objects; the user everything.
-    ASSERT_EQ(session.login(kSoPin, CKU_SO), CKR_OK);
-    EXPECT_EQ(setId(session.handle(), tokenObject), CKR_OK);
-    ASSERT_EQ(library->C_Logout(session.handle()), CKR_OK);
-    ASSERT_EQ(session.login(), CKR_OK);
-    EXPECT_EQ(setId(session.handle(), sessionObject), CKR_OK);
-    EXPECT_EQ(library->C_DestroyObject(session.handle(), tokenObject), CKR_OK);
-}
-
 // Whether any readable, writable mapping of the process holds one of the byte strings.
 // Mappings beyond 256 MiB (sanitizer shadow memory) are skipped. Only the last 16 bytes of
 // each are looked for: the allocator may reuse the start of a freed block.
@@ -331,23 +284,16 @@ std::vector<bool> foundInMemory(pid_t process, const std::vector<std::string>& n
     {
         ScopedSession session(library.functions(), 0);
         ok = ok && session.login() == CKR_OK;
-        CK_BBOOL yes = CK_TRUE;
-        std::string params = "\x06\x09\x2a\x85\x03\x07\x01\x02\x01\x01\x01";
-        CK_ATTRIBUTE publicTemplate[] = {{CKA_TOKEN, &yes, 1},
-                                         {CKA_GOSTR3410_PARAMS, params.data(), params.size()}};
-        CK_ATTRIBUTE privateTemplate[] = {{CKA_TOKEN, &yes, 1}};
-        CK_MECHANISM generate{CKM_GOSTR3410_KEY_PAIR_GEN, nullptr, 0};
         CK_MECHANISM sign{CKM_GOSTR3410, nullptr, 0};
-        CK_OBJECT_HANDLE publicKey = 0, privateKey = 0;
         CK_BYTE digest[32] = {1}, signature[64];
         CK_ULONG length = sizeof signature;
         CK_ATTRIBUTE value{CKA_VALUE, publicValue.data(), publicValue.size()};
-        ok = ok &&
-             library->C_GenerateKeyPair(session.handle(), &generate, publicTemplate, 2,
-                                        privateTemplate, 1, &publicKey, &privateKey) == CKR_OK &&
-             library->C_SignInit(session.handle(), &sign, privateKey) == CKR_OK &&
+        const auto pair =
+            ok ? kelvo::test::generateGostKeyPair(library.functions(), session.handle(), "k")
+               : kelvo::test::KeyPair{};
+        ok = ok && library->C_SignInit(session.handle(), &sign, pair.privateKey) == CKR_OK &&
              library->C_Sign(session.handle(), digest, 32, signature, &length) == CKR_OK &&
-             library->C_GetAttributeValue(session.handle(), publicKey, &value, 1) == CKR_OK &&
+             library->C_GetAttributeValue(session.handle(), pair.publicKey, &value, 1) == CKR_OK &&
              library->C_Logout(session.handle()) == CKR_OK;
     }
     ok = ok && library->C_Finalize(nullptr) == CKR_OK;

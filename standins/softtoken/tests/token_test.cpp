@@ -345,7 +345,7 @@ TEST_F(TokenTest, CertificateObjectsAndAttributeRules) {
     ASSERT_EQ(session.login(), CKR_OK);
     CK_OBJECT_CLASS certificateClass = CKO_CERTIFICATE;
     CK_CERTIFICATE_TYPE x509 = CKC_X_509;
-    CK_BBOOL yes = CK_TRUE;
+    CK_BBOOL yes = CK_TRUE, no = CK_FALSE;
     std::string serial = "\x02\x02\x12\x34", subject(8, '\x01'), value = "not parsed", id = "c1";
     std::vector<CK_ATTRIBUTE> attributes = {
         {CKA_CLASS, &certificateClass, sizeof certificateClass},
@@ -389,6 +389,30 @@ TEST_F(TokenTest, CertificateObjectsAndAttributeRules) {
               CKR_OBJECT_HANDLE_INVALID);
     EXPECT_EQ(library->C_GetAttributeValue(0x7777, certificate, read, 1),
               CKR_SESSION_HANDLE_INVALID);
+
+    // Token objects, and the identifier that ties a certificate to its key, change only
+    // after a login: the user's, or the SO's for public objects.
+    std::string otherId = "c2";
+    CK_ATTRIBUTE reid{CKA_ID, otherId.data(), otherId.size()};
+    ASSERT_EQ(library->C_Logout(session.handle()), CKR_OK);
+    CK_OBJECT_HANDLE refused;
+    EXPECT_EQ(
+        library->C_CreateObject(session.handle(), attributes.data(), attributes.size(), &refused),
+        CKR_USER_NOT_LOGGED_IN);
+    EXPECT_EQ(library->C_SetAttributeValue(session.handle(), certificate, &reid, 1),
+              CKR_USER_NOT_LOGGED_IN);
+    EXPECT_EQ(library->C_DestroyObject(session.handle(), certificate), CKR_USER_NOT_LOGGED_IN);
+    attributes[2].pValue = &no;  // a session object may be made, but not re-identified
+    ASSERT_EQ(
+        library->C_CreateObject(session.handle(), attributes.data(), attributes.size(), &refused),
+        CKR_OK);
+    EXPECT_EQ(library->C_SetAttributeValue(session.handle(), refused, &reid, 1),
+              CKR_USER_NOT_LOGGED_IN);
+    EXPECT_EQ(library->C_DestroyObject(session.handle(), refused), CKR_OK);
+    ASSERT_EQ(session.login(kSoPin, CKU_SO), CKR_OK);
+    EXPECT_EQ(library->C_SetAttributeValue(session.handle(), certificate, &reid, 1), CKR_OK);
+    ASSERT_EQ(library->C_Logout(session.handle()), CKR_OK);
+    ASSERT_EQ(session.login(), CKR_OK);
 
     std::string label = "renamed";
     CK_ATTRIBUTE rename{CKA_LABEL, label.data(), label.size()};
