@@ -57,6 +57,19 @@ IToken::DevicePtr selectDevice(CommandContext& context) {
     throw std::runtime_error("no token matches \"" + context.deviceQuery + "\"");
 }
 
+namespace {
+
+// Serials in hex compare as numbers: with or without the DER sign byte, in either case.
+bool sameSerial(const std::string& a, const std::string& b) {
+    const auto digits = [](const std::string& text) {
+        const auto first = text.find_first_not_of('0');
+        return first == std::string::npos ? std::string() : text.substr(first);
+    };
+    return !b.empty() && boost::algorithm::iequals(digits(a), digits(b));
+}
+
+}  // namespace
+
 IToken::CertificatePtr selectCertificate(CommandContext& context, const IToken::DevicePtr& device,
                                          const std::string& selector) {
     const auto certificates = context.token.certificates(device);
@@ -71,7 +84,7 @@ IToken::CertificatePtr selectCertificate(CommandContext& context, const IToken::
     for (const auto& certificate : certificates) {
         const auto thumbprint = certificate->thumbprint();
         if ((thumbprint && boost::algorithm::iequals(hex(*thumbprint), selector)) ||
-            boost::algorithm::iequals(serialHex(certificate->serialNumber()), selector)) {
+            sameSerial(serialHex(certificate->serialNumber()), selector)) {
             return certificate;
         }
         const auto container = certificate->container();

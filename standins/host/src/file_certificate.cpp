@@ -73,12 +73,14 @@ std::string FileCertificate::subject() const {
 }
 
 std::string FileCertificate::serialNumber() const {
-    std::unique_ptr<BIGNUM, decltype(&BN_free)> number(
-        ASN1_INTEGER_to_BN(X509_get0_serialNumber(x509_.get()), nullptr), BN_free);
-    std::string bytes(static_cast<std::size_t>(BN_num_bytes(number.get())), '\0');
-    BN_bn2lebinpad(number.get(), reinterpret_cast<unsigned char*>(bytes.data()),
-                   static_cast<int>(bytes.size()));
-    return bytes;
+    // The DER content octets, sign byte included, as the module's own reader gives them.
+    const ASN1_INTEGER* serial = X509_get0_serialNumber(x509_.get());
+    const auto* bytes = reinterpret_cast<const char*>(ASN1_STRING_get0_data(serial));
+    std::string value(bytes, static_cast<std::size_t>(ASN1_STRING_length(serial)));
+    if (!value.empty() && static_cast<unsigned char>(value.front()) & 0x80) {
+        value.insert(value.begin(), '\0');
+    }
+    return std::string(value.rbegin(), value.rend());
 }
 
 boost::posix_time::ptime FileCertificate::notBefore() const {

@@ -15,11 +15,19 @@ namespace {
 
 constexpr CK_ULONG kMaxObjects = 128;
 
-// DER INTEGER of an unsigned big-endian magnitude as the token stores serial numbers: no
-// leading zero is added. Lengths above 127 take the long form, which X.509 never needs.
+// DER INTEGER of a non-negative serial given least significant byte first: redundant leading
+// zeros go and a sign byte comes in where the top bit is set, so a serial read with or without
+// its sign byte encodes as the certificate itself does. Lengths above 127 take the long form,
+// which X.509 never needs.
 std::string derInteger(const std::string& leastSignificantFirst) {
+    std::string magnitude(leastSignificantFirst.rbegin(), leastSignificantFirst.rend());
+    const auto first = magnitude.find_first_not_of('\0');
+    magnitude.erase(0, first == std::string::npos ? magnitude.size() : first);
+    if (magnitude.empty() || static_cast<unsigned char>(magnitude.front()) & 0x80) {
+        magnitude.insert(magnitude.begin(), '\0');
+    }
     std::string der(1, '\x02');
-    const std::size_t length = leastSignificantFirst.size();
+    const std::size_t length = magnitude.size();
     if (length < 0x80) {
         der.push_back(static_cast<char>(length));
     } else {
@@ -30,8 +38,7 @@ std::string derInteger(const std::string& leastSignificantFirst) {
         der.push_back(static_cast<char>(0x80 | lengthBytes.size()));
         der += lengthBytes;
     }
-    der.append(leastSignificantFirst.rbegin(), leastSignificantFirst.rend());
-    return der;
+    return der + magnitude;
 }
 
 std::vector<CK_ATTRIBUTE> classAndId(CK_OBJECT_CLASS& objectClass, std::string& id) {
@@ -141,6 +148,34 @@ std::vector<CK_ATTRIBUTE> certificateTemplate(const crypto::ICertificate& certif
     serial = derInteger(certificate.serialNumber());
     return {{CKA_CLASS, &certificateClass, sizeof(certificateClass)},
             {CKA_SERIAL_NUMBER, serial.data(), static_cast<CK_ULONG>(serial.size())}};
+}
+
+std::vector<CK_OBJECT_HANDLE> certificateObjects(ICryptoki& cryptoki, CK_SLOT_ID slot,
+                                                 const crypto::ICertificate& certificate) {
+    const std::string der = certificate.der();
+    // A value that cannot be read only rules the object out; a dead session still raises.
+    const auto otherValue = [&](CK_OBJECT_HANDLE handle) {
+        std::error_code error;
+        return attribute(cryptoki, slot, handle, CKA_VALUE, error) != der;
+    };
+    auto bySerial = certificateTemplate(certificate);
+    auto found = objects(cryptoki, slot, bySerial.data(), bySerial.size());
+    if (der.empty()) {
+        return found;
+    }
+    // Serials are unique per issuer only: among several, the certificate itself decides.
+    if (found.size() > 1) {
+        found.erase(std::remove_if(found.begin(), found.end(), otherValue), found.end());
+    }
+    if (!found.empty()) {
+        return found;
+    }
+    // Writers that stored no serial, or a malformed one, are found by the certificate itself.
+    CK_OBJECT_CLASS certificateClass = CKO_CERTIFICATE;
+    CK_ATTRIBUTE byClass{CKA_CLASS, &certificateClass, sizeof(certificateClass)};
+    found = objects(cryptoki, slot, &byClass, 1);
+    found.erase(std::remove_if(found.begin(), found.end(), otherValue), found.end());
+    return found;
 }
 
 std::vector<CK_ATTRIBUTE> containerTemplate(const std::string& id) {

@@ -90,8 +90,7 @@ bool PrivateKey::PrivateKeyImpl::authenticate(const std::string& pin) {
     binding_ = library;
     resets_ = library->resets(slot);
     KELVO_CRYPTOKI_CHECK(library->openSession(slot, ScopedSession::kFlags, nullptr, nullptr));
-    auto certificates = certificateTemplate(*certificate_);
-    if (objects(*library, slot, certificates.data(), certificates.size()).empty()) {
+    if (certificateObjects(*library, slot, *certificate_).empty()) {
         BOOST_THROW_EXCEPTION(CryptoException(CertificateOutStore));
     }
     if (!ensureLogin(*device_, pin)) {
@@ -113,10 +112,9 @@ bool PrivateKey::PrivateKeyImpl::authenticate(const std::string& pin) {
 }
 
 void PrivateKey::PrivateKeyImpl::release() {
-    if (!sessionDied()) {
-        if (const auto library = device_->token->cryptoki()) {
-            library->releaseSlot(device_->slot);
-        }
+    const auto library = device_->token->cryptoki();
+    if (library && !sessionDied()) {
+        library->releaseSlot(device_->slot);
     }
     forget();
 }

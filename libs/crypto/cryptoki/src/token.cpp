@@ -349,7 +349,7 @@ bool Token::deleteCertificateImpl(const DevicePtr& device, const CertificatePtr&
     const CK_SLOT_ID slot = device->slot;
     ScopedSession session(library, slot);
     KELVO_CRYPTOKI_CHECK(session.opened());
-    const auto found = objectsOf(*library, slot, certificateTemplate(*certificate));
+    const auto found = certificateObjects(*library, slot, *certificate);
     if (found.empty()) {
         BOOST_THROW_EXCEPTION(CryptoException(CertificateOutStore));
     }
@@ -402,7 +402,7 @@ Token::CertificatePtr Token::findCertificateImpl(const DevicePtr& device,
     }
     ScopedSession session(library, device->slot);
     KELVO_CRYPTOKI_CHECK(session.opened());
-    const auto found = objectsOf(*library, device->slot, certificateTemplate(*certificate));
+    const auto found = certificateObjects(*library, device->slot, *certificate);
     if (found.empty()) {
         return {};
     }
@@ -491,7 +491,7 @@ boost::optional<std::wstring> Token::findContainerImpl(const DevicePtr& device,
     const CK_SLOT_ID slot = device->slot;
     ScopedSession session(library, slot);
     KELVO_CRYPTOKI_CHECK(session.opened());
-    const auto found = objectsOf(*library, slot, certificateTemplate(*certificate));
+    const auto found = certificateObjects(*library, slot, *certificate);
     if (found.empty()) {
         return boost::none;
     }

@@ -179,9 +179,15 @@ TEST(Templates, CertificateTemplateHoldsTheSerialAsDerInteger) {
     EXPECT_EQ(search[1].type, CKA_SERIAL_NUMBER);
     EXPECT_EQ(attributeValue(search[1]), bytes({0x02, 0x02, 0x12, 0x34}));
 
-    // No leading zero, even for a serial with its top bit set.
-    EXPECT_EQ(attributeValue(cryptoki::certificateTemplate(SerialCertificate(bytes({0x80})))[1]),
-              bytes({0x02, 0x01, 0x80}));
+    // The certificate's own DER, whether the serial comes with its sign byte (as the reader
+    // gives it), without it, or with zeros to spare (least significant byte first).
+    for (const auto& [serial, der] :
+         {std::pair{bytes({0x80, 0x00}), bytes({0x02, 0x02, 0x00, 0x80})},
+          std::pair{bytes({0x80}), bytes({0x02, 0x02, 0x00, 0x80})},
+          std::pair{bytes({0x7F, 0x00}), bytes({0x02, 0x01, 0x7F})},
+          std::pair{bytes({0x00}), bytes({0x02, 0x01, 0x00})}}) {
+        EXPECT_EQ(attributeValue(cryptoki::certificateTemplate(SerialCertificate(serial))[1]), der);
+    }
     // An overlong serial takes the long length form.
     const std::string serial(200, '\x01');
     const std::string value =

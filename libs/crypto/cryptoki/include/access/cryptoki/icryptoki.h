@@ -104,11 +104,13 @@ public:
 
     // A token pulled out takes the slot's session and login with it. The slot's record starts
     // over (no session, counts 0, unlocked) when a call on the slot answers that its session
-    // or token is gone, or when a listing of present slots leaves the slot out; until a listing
-    // shows it again, calls on the slot answer CKR_TOKEN_NOT_PRESENT without the library.
-    // How often the record started over: whoever keeps a session across calls compares it.
+    // or token is gone, or when a listing of present slots leaves the slot out; a slot left out
+    // is asked for its token before a call on it is refused with CKR_TOKEN_NOT_PRESENT.
+    // How often the record started over, after asking whether a held session still lives:
+    // whoever keeps a session across calls compares it.
     virtual unsigned long resets(CK_SLOT_ID slot) = 0;
-    // False when the last listing of present slots left the slot out; true before any listing.
+    // False when the last listing of present slots left the slot out and the slot reports no
+    // token now; true before any listing.
     virtual bool isPresent(CK_SLOT_ID slot) = 0;
 };
 
@@ -139,6 +141,10 @@ std::vector<CK_MECHANISM_TYPE> mechanisms(ICryptoki& cryptoki, CK_SLOT_ID slot);
 // valid until the next call of the same builder.
 // { CKA_CLASS = CKO_CERTIFICATE, CKA_SERIAL_NUMBER = DER INTEGER of the serial }
 std::vector<CK_ATTRIBUTE> certificateTemplate(const crypto::ICertificate& certificate);
+// The certificate's objects on the token: by serial number and then by value, so objects of
+// writers that stored the serial differently are found too.
+std::vector<CK_OBJECT_HANDLE> certificateObjects(ICryptoki& cryptoki, CK_SLOT_ID slot,
+                                                 const crypto::ICertificate& certificate);
 // { CKA_CLASS = CKO_PUBLIC_KEY, CKA_ID = id }
 std::vector<CK_ATTRIBUTE> containerTemplate(const std::string& id);
 // { CKA_CLASS = CKO_PRIVATE_KEY, CKA_ID = id }
