@@ -36,6 +36,7 @@
 #include "cryptoki/published.h"
 #include "cryptoki/scoped_session.h"
 #include "soak.h"
+#include "ssl/signature_check.h"
 
 namespace {
 
@@ -278,6 +279,25 @@ void HashAndSign_Module_Generated(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * setup.bytes));
 }
 
+// The check every returned signature gets: one GOST verification with the certificate's key.
+void SignatureCheck(benchmark::State& state) {
+    auto& setup = Setup::instance();
+    setup.login();
+    std::istringstream data("one small document");
+    auto hash = setup.signer->provider(L"")->createHash(kStreebogOid, setup.signer);
+    const std::string digest = hash->create(data);
+    const std::string value = hash->signatureValue();
+    setup.releaseLogin();
+    const std::string bigEndian(value.rbegin(), value.rend());
+    for (auto _ : state) {
+        if (plugin::ssl::checkDigestSignature(setup.signer->x509(), digest, bigEndian) !=
+            plugin::ssl::SignatureCheck::Valid) {
+            state.SkipWithError("the signature does not verify");
+            break;
+        }
+    }
+}
+
 // Peak resident memory of a child host process: idle (module loaded, token listed) and
 // after hashing the stream; the growth is the figure of interest.
 void PeakMemory_Hash(benchmark::State& state) {
@@ -427,6 +447,7 @@ void registerBenchmarks() {
         ->DenseRange(0, std::size(kFamilies) - 1)
         ->Unit(kUnit);
     benchmark::RegisterBenchmark("Login_DefaultKdf", Login_DefaultKdf)->Iterations(10)->Unit(kUnit);
+    benchmark::RegisterBenchmark("SignatureCheck", SignatureCheck)->Unit(kUnit);
     // The long stream runs go once each; the pairs to compare stay next to each other.
     const auto once = [](benchmark::internal::Benchmark* b) {
         b->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
@@ -576,7 +597,7 @@ std::string summary(const Collector& collector, std::uint64_t bytes) {
     out << "\n### Certificates, keys and login\n\n| what | time per call |\n|---|---|\n";
     for (const auto& [name, figures] : collector.runs()) {
         if (name.rfind("Certificates_", 0) == 0 || name.rfind("KeyAndRequest", 0) == 0 ||
-            name.rfind("Login_", 0) == 0) {
+            name.rfind("Login_", 0) == 0 || name == "SignatureCheck") {
             out << "| " << name << (figures.label.empty() ? "" : " (" + figures.label + ")")
                 << " | " << fixed(figures.seconds * 1000, 3) << " ms |\n";
         }

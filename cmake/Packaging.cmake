@@ -14,6 +14,8 @@ set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 
 set(CPACK_COMPONENTS_ALL module)
 set(CPACK_DEBIAN_MODULE_PACKAGE_NAME zolvex-token-module)
+# Every signature is verified with the certificate's key through OpenSSL's GOST engine.
+set(CPACK_DEBIAN_MODULE_PACKAGE_DEPENDS "libengine-gost-openssl")
 set(CPACK_DEBIAN_MODULE_DESCRIPTION
     "ZOLVEX token module for the Kelvo signing application
 A Qt 5 plug-in (libzolvex.so) through which the Kelvo electronic-signature application

@@ -57,6 +57,13 @@ std::string signCms(X509* certificate, EVP_PKEY* key, const std::vector<X509Ptr>
     if (BIO_flush(digests.get()) <= 0 || !CMS_dataFinal(cms.get(), digests.get())) {
         fail("the key did not sign");
     }
+    // Checked with the certificate's own key: a token that pairs the certificate with another
+    // key pair must not sign in its holder's name.
+    CMS_SignerInfo* signer = sk_CMS_SignerInfo_value(CMS_get0_SignerInfos(cms.get()), 0);
+    CMS_SignerInfo_set1_signer_cert(signer, certificate);
+    if (CMS_SignerInfo_verify(signer) != 1) {
+        fail("the signature does not verify with the signer's certificate");
+    }
     BioPtr der(BIO_new(BIO_s_mem()));
     if (!i2d_CMS_bio(der.get(), cms.get())) {
         fail("no encoding");

@@ -15,6 +15,7 @@
 #include "cryptoki/vendor_mechanisms.h"
 #include "exception/crypto.h"
 #include "module/itoken.h"
+#include "ssl/signature_check.h"
 
 namespace kelvo::plugin::cryptoki {
 
@@ -219,8 +220,24 @@ std::string Hash::create(std::istream& data) {
         BOOST_THROW_EXCEPTION(CryptoException(PrivateKeyNotFound));
     }
     rewind(data);
-    signature_ = signature(data, *sign, *privateObject);
+    const std::string value = signature(data, *sign, *privateObject);
+    checkAgainstCertificate(value);
+    signature_ = value;
     return digest_;
+}
+
+void Hash::checkAgainstCertificate(const std::string& value) const {
+    // A token that pairs the certificate with another key would sign in someone else's name.
+    const std::string bigEndian(value.rbegin(), value.rend());
+    const auto check = ssl::checkDigestSignature(signer_->x509(), digest_, bigEndian);
+    if (check == ssl::SignatureCheck::Valid) {
+        return;
+    }
+    if (check == ssl::SignatureCheck::Unavailable) {
+        BOOST_THROW_EXCEPTION(CryptoException(SignatureKeyMismatch)
+                              << Message_("ключ сертификата не удалось использовать для проверки"));
+    }
+    BOOST_THROW_EXCEPTION(CryptoException(SignatureKeyMismatch));
 }
 
 std::string Hash::signature(std::istream& data, CK_MECHANISM_TYPE mechanism, CK_OBJECT_HANDLE key) {

@@ -72,6 +72,7 @@
     X(NoCertificates, 30054, "Отсутствуют сертификаты")                                       \
     X(CertificateChainFailed, 30055, "Ошибка проверки цепочки сертификатов")                  \
     X(CertificateNotValid, 30056, "Сертификат недействителен")                                \
+    X(SignatureKeyMismatch, 30057, "Подпись не соответствует открытому ключу сертификата")    \
     X(DecryptError, 30058, "Ошибка расшифрования")                                            \
     X(OperationNotSupportedByProvider, 30059, "Операция не поддерживается криптопровайдером")
 

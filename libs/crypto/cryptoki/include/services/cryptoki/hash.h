@@ -45,6 +45,8 @@ private:
                          const boost::optional<CK_MECHANISM_TYPE>& sign) const;
     std::string digestOf(std::istream& data);
     std::string signature(std::istream& data, CK_MECHANISM_TYPE mechanism, CK_OBJECT_HANDLE key);
+    // Raises SignatureKeyMismatch unless the certificate's key verifies the signature.
+    void checkAgainstCertificate(const std::string& value) const;
     void closeDigestSession() noexcept;
 
     boost::shared_ptr<Device> device_;
