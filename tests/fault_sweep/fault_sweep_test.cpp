@@ -118,6 +118,7 @@ enum class Handling {
     Listing,        // devices: logged, no devices
     Output,         // a digest or signature: every failure raises with its code
     Recheck,        // the cache check: a library dropped there is created anew for the read
+    Probe,          // asking whether a held session lives: a dead answer starts it over
     Refused,        // a key engine call: the engine refuses the key pair on any failure
     EngineIgnored,  // a key engine read it can do without
     RequestFails,   // the engine cannot sign the request: the request builder raises
@@ -397,6 +398,7 @@ void FaultSweep::checkOutcome(const Operation& operation, const Point& point, CK
             EXPECT_EQ(outcome, loginFailed) << context;
             return;
         case Handling::Ignored:
+        case Handling::Probe:
         case Handling::EngineIgnored:
             EXPECT_EQ(outcome, clean) << context;
             return;
@@ -495,10 +497,16 @@ void FaultSweep::expectAfter(const Operation& operation, const Point& point, CK_
         return;
     }
     if (point.function == "C_Logout" && !died) {
-        // A logout that failed is not counted down; the session closed all the same.
+        // A logout that failed: the session closed all the same and took the login with it,
+        // so the next operation logs in anew.
         EXPECT_EQ(freshTokenInfo().ulSessionCount, 0u) << context;
         ASSERT_TRUE(library) << context;
-        EXPECT_TRUE(library->isLoggedIn(kSlot)) << context;
+        EXPECT_FALSE(library->isLoggedIn(kSlot)) << context;
+        return;
+    }
+    if (handlingOf(operation, point) == Handling::Probe && died) {
+        // The held session was taken for dead and replaced: nothing of it is left behind.
+        EXPECT_LE(freshTokenInfo().ulSessionCount, 1u) << context;
         return;
     }
     switch (operation.keeps) {
@@ -695,9 +703,11 @@ const std::string kNoLibrary = "Crypto " + std::to_string(crypto::exception::Dev
 const std::vector<Site> kQuietReads{{"C_GetAttributeValue", 0, 0, Handling::CleanOrAbsent}};
 
 // The key engine checks the session, then reads six attributes it needs and four it can do
-// without (the key types and the hash parameters).
-std::vector<Site> engineSites(int firstRead) {
-    return {{"C_GetSessionInfo", 0, 0, Handling::Refused},
+// without (the key types and the hash parameters). Before it, the binding may ask whether the
+// session it holds still lives.
+std::vector<Site> engineSites(int firstRead, int probes = 0) {
+    return {{"C_GetSessionInfo", 1, probes, Handling::Probe},
+            {"C_GetSessionInfo", 0, 0, Handling::Refused},
             {"C_GetAttributeValue", firstRead, firstRead + 5, Handling::Refused},
             {"C_GetAttributeValue", firstRead + 6, firstRead + 9, Handling::EngineIgnored}};
 }
@@ -819,7 +829,7 @@ TEST_F(FaultSweep, Signing) {
     // The host authenticates the signer's key when asked; a refused key is a failed login.
     cases +=
         sweep({"sign through the host", Keeps::Key, kNoLibrary,
-               "Crypto " + std::to_string(crypto::exception::TokensLoginFailed), engineSites(5),
+               "Crypto " + std::to_string(crypto::exception::TokensLoginFailed), engineSites(5, 1),
                findSigner, [](FaultSweep& s) { return digestOf(s, s.onToken_); }});
     std::printf("fault sweep: %d cases\n", cases);
 }
@@ -835,7 +845,7 @@ TEST_F(FaultSweep, PrivateKey) {
                     Keeps::Failed,
                     "released:1",
                     "",
-                    {},
+                    {{"C_GetSessionInfo", 0, 0, Handling::Probe}},
                     [](FaultSweep& s) {
                         findSigner(s);
                         if (!s.onToken_->privateKey()->authenticate(softtoken::kUserPin)) {

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # A token pulled out and put back under one long-lived host. In one `zolvex-host shell`
 # process: a signature before the removal, a failure that writes nothing while the token is
-# out, and verifying signatures after putting it back, twice; for both answers a dead session
-# gives, with caching on and off. `zolvex-host watch` reports the removal and the return.
+# out, and verifying signatures after putting it back, twice, then once with no call between
+# pulling out and putting back; for both answers a dead session gives, with caching on and
+# off. `zolvex-host watch` reports the removal and the return.
 #   token_removal.sh STANDINS_DIR
 set -euo pipefail
 bin=$(cd "$1" && pwd)
@@ -95,6 +96,10 @@ for answer in 0x32 0xB3; do
             run 0 "$(sign back.sig)"
             verify "$work/back.sig"
         done
+        # Out and back in while the host is idle: the next signature still succeeds.
+        touch "$token/removed-0" && rm "$token/removed-0"
+        run 0 "$(sign silent.sig)"
+        verify "$work/silent.sig"
         stop_shell
         grep -q "no token found" "$work/err" || fail "no error while out: $(cat "$work/err")"
         echo "token removal: shell $answer $caching passed"

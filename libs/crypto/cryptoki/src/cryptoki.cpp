@@ -328,7 +328,9 @@ CK_RV Cryptoki::closeSession(CK_SLOT_ID slot) {
     if (state.session != 0 && state.openCount == 1) {
         rv = C_CloseSession(state.session);
         if (rv == CKR_OK || isDeadSession(rv)) {
+            // The slot's only session takes its login with it, whatever a failed logout left.
             state.session = 0;
+            state.loginCount = 0;
         }
         if (rv == CKR_OK) {
             state.locked = false;
@@ -415,11 +417,33 @@ CK_FUNCTION_LIST* Cryptoki::functions() {
 }
 
 unsigned long Cryptoki::resets(CK_SLOT_ID slot) {
+    probeSession(slot);
     return record(slot).resets;
 }
 
+void Cryptoki::probeSession(CK_SLOT_ID slot) {
+    SlotSession& state = record(slot);
+    CK_FUNCTION_LIST* list = functionList();
+    if (state.session == 0 || list == nullptr || list->C_GetSessionInfo == nullptr) {
+        return;
+    }
+    CK_SESSION_INFO info{};
+    track(slot, list->C_GetSessionInfo(state.session, &info));
+}
+
 bool Cryptoki::isPresent(CK_SLOT_ID slot) {
-    return !present_ || present_->count(slot) != 0;
+    if (!present_ || present_->count(slot) != 0) {
+        return true;
+    }
+    // A token put in since the last listing is not kept out: the slot itself is asked.
+    CK_FUNCTION_LIST* list = functionList();
+    CK_SLOT_INFO info{};
+    if (list != nullptr && list->C_GetSlotInfo != nullptr &&
+        list->C_GetSlotInfo(slot, &info) == CKR_OK && (info.flags & CKF_TOKEN_PRESENT) != 0) {
+        present_->insert(slot);
+        return true;
+    }
+    return false;
 }
 
 }  // namespace kelvo::plugin::cryptoki

@@ -111,6 +111,9 @@ private:
     CK_RV onSession(CK_SLOT_ID slot, Call call);
     template <class Call>
     CK_RV onSlot(CK_SLOT_ID slot, Call call);
+    // Asks the library whether the slot's held session still lives; a dead one starts the
+    // record over.
+    void probeSession(CK_SLOT_ID slot);
     // Returns the result; one saying the session died starts the slot's record over first.
     CK_RV track(CK_SLOT_ID slot, CK_RV rv);
     // Starts the record over; the library may free what it still keeps of the dead session.
