@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 
 #include <gtest/gtest.h>
 #include <boost/filesystem/operations.hpp>
@@ -153,4 +154,27 @@ TEST(Registry, ChildGroupsOfTheVendorKeyFromSystemSettings) {
 TEST(Process, PlainLaunchWaitsForTheScript) {
     EXPECT_TRUE(process::run("/bin/true", 30000));
     EXPECT_FALSE(process::run("/nonexistent/register_zolvex.sh", 30000));
+}
+
+// A pkexec earlier in PATH is never the one started with the installer's arguments.
+TEST(Process, ElevationHelperNeverComesFromPath) {
+    if (boost::filesystem::exists("/usr/bin/pkexec") || boost::filesystem::exists("/bin/pkexec")) {
+        GTEST_SKIP() << "a real pkexec would ask for authentication";
+    }
+    const auto folder = boost::filesystem::temp_directory_path() /
+                        boost::filesystem::unique_path("elevation-%%%%-%%%%");
+    boost::filesystem::create_directories(folder);
+    const auto planted = folder / "pkexec";
+    const auto marker = folder / "ran";
+    {
+        std::ofstream script(planted.string());
+        script << "#!/bin/sh\ntouch '" << marker.string() << "'\n";
+    }
+    boost::filesystem::permissions(planted, boost::filesystem::owner_all);
+    const auto path = environment::get("PATH").value_or("");
+    environment::set("PATH", folder.string() + ":" + path);
+    EXPECT_FALSE(process::runElevated("/bin/true"));
+    environment::set("PATH", path);
+    EXPECT_FALSE(boost::filesystem::exists(marker));
+    boost::filesystem::remove_all(folder);
 }

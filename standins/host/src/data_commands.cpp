@@ -127,8 +127,9 @@ int signRaw(CommandContext& context, const SignRequest& request, const std::stri
     if (digestFile) {
         digestFile->commit(digest);
     }
-    context.out << "digest:    " << hex(digest) << '\n'
-                << "signature: " << signature.size() << " bytes written to " << request.out << '\n';
+    (isStandardOutput(request.out) || isStandardOutput(digestOut) ? context.err : context.out)
+        << "digest:    " << hex(digest) << '\n'
+        << "signature: " << signature.size() << " bytes written to " << request.out << '\n';
     return 0;
 }
 
@@ -151,9 +152,10 @@ int signAsCms(CommandContext& context, const SignRequest& request, const std::st
         signCms(signer->x509(), key->context(), chain, input.stream(), layout);
     input.finish();
     signatureFile.commit(signature);
-    context.out << "signature: CMS (CAdES-BES, " << (layout.attached ? "attached" : "detached")
-                << ", " << (layout.pem ? "PEM" : "DER") << "), " << signature.size()
-                << " bytes written to " << request.out << '\n';
+    (isStandardOutput(request.out) ? context.err : context.out)
+        << "signature: CMS (CAdES-BES, " << (layout.attached ? "attached" : "detached") << ", "
+        << (layout.pem ? "PEM" : "DER") << "), " << signature.size() << " bytes written to "
+        << request.out << '\n';
     return 0;
 }
 

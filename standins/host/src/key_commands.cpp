@@ -118,9 +118,10 @@ int keygenCommand(CommandContext& context, const Arguments& arguments) {
     if (publicKeyFile) {
         publicKeyFile->commit(result->publicKeyValue);
     }
-    context.out << "key pair:   " << result->containerId << " on " << device->id << '\n'
-                << "public key: " << hex(result->publicKeyValue) << '\n'
-                << "request:    " << out << " (" << result->request.size() << " characters)\n";
+    (isStandardOutput(out) || isStandardOutput(publicKeyOut) ? context.err : context.out)
+        << "key pair:   " << result->containerId << " on " << device->id << '\n'
+        << "public key: " << hex(result->publicKeyValue) << '\n'
+        << "request:    " << out << " (" << result->request.size() << " characters)\n";
     return 0;
 }
 

@@ -1,16 +1,17 @@
 #pragma once
 
-#include <memory>
 #include <optional>
 #include <string>
 
-class QSaveFile;
+#include "file_descriptor.h"
 
 namespace kelvo::host::app {
 
-// A file written whole or not at all. It is opened at once, so a path that cannot be written
-// is refused before any work is done; commit() puts it in place, and without a commit nothing
-// is left behind.
+// A file written whole or not at all, "-" being standard output. It is checked and its
+// temporary created at once, so a path that cannot be written is refused before any work is
+// done; commit() renames the temporary over the name as given, and without a commit nothing
+// is left behind. An existing link, directory, device or FIFO under that name is refused,
+// never followed or replaced.
 class OutputFile {
 public:
     // Throws std::runtime_error naming the path when it cannot be written.
@@ -19,17 +20,23 @@ public:
     OutputFile(OutputFile&&) noexcept;
     OutputFile& operator=(OutputFile&&) noexcept;
 
-    // Writes the bytes and renames the temporary file over the path; throws on failure.
+    // Writes the bytes and puts the file in place; throws on failure.
     void commit(const std::string& bytes);
 
 private:
-    [[noreturn]] void fail() const;
+    [[noreturn]] void fail(const std::string& reason) const;
+    void refuseSpecialFile() const;
+    void discardTemporary() noexcept;
 
     std::string path_;
-    std::unique_ptr<QSaveFile> file_;
+    std::string temporary_;
+    FileDescriptor file_;
 };
 
 // The file when a path is given (an optional output), opened at once.
 std::optional<OutputFile> outputFileIfNamed(const std::string& path);
+
+// True for "-": the bytes go to standard output, so reports go elsewhere.
+bool isStandardOutput(const std::string& path);
 
 }  // namespace kelvo::host::app

@@ -12,10 +12,7 @@ namespace kelvo::host::app {
 
 namespace po = boost::program_options;
 
-namespace {
-
-// The exit status of one line, none for a blank line or a comment.
-boost::optional<int> runLine(CommandContext& context, const std::string& line) {
+boost::optional<int> runShellLine(CommandContext& context, const std::string& line) {
     const auto start = line.find_first_not_of(" \t\r");
     if (start == std::string::npos || line[start] == '#') {
         return boost::none;
@@ -27,24 +24,28 @@ boost::optional<int> runLine(CommandContext& context, const std::string& line) {
         context.err << "shell: " << e.what() << '\n';
         return 2;
     }
-    const std::string& name = words.front();
-    if (name == "shell" || name.front() == '-') {
-        context.err << "shell: "
-                    << (name == "shell" ? "no shell inside the shell"
-                                        : "global options go before \"shell\"")
-                    << '\n';
+    const char* refusal = nullptr;
+    if (words.empty() || words.front().empty()) {
+        refusal = "no command in the line";
+    } else if (words.front() == "shell" || words.front() == "watch") {
+        // Neither would return to the shell's next line.
+        refusal = "no shell or watch inside the shell";
+    } else if (words.front().front() == '-') {
+        refusal = "global options go before \"shell\"";
+    }
+    if (refusal) {
+        context.err << "shell: " << refusal << '\n';
         return 2;
     }
+    const std::string& name = words.front();
     return dispatchCommand(context, name, Arguments(words.begin() + 1, words.end()));
 }
-
-}  // namespace
 
 int shellCommand(CommandContext& context, const Arguments& arguments) {
     parseArguments(arguments, po::options_description());
     std::string line;
     while (std::getline(std::cin, line)) {
-        if (const auto status = runLine(context, line)) {
+        if (const auto status = runShellLine(context, line)) {
             // Flushed, so that whoever feeds the lines can wait for each answer.
             context.out << "== exit " << *status << std::endl;
         }
