@@ -6,7 +6,12 @@ set(KELVO_PLATFORM_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(KELVO_PLATFORM_SHARED_SOURCES
     ${KELVO_PLATFORM_DIR}/src/shared/plain_launch.cpp)
 
+# Shared by every system and free of Qt (the Win32 part's own build takes it too).
+set(KELVO_PLATFORM_PLAIN_SOURCES
+    ${KELVO_PLATFORM_DIR}/src/shared/shared_library_ownership.cpp)
+
 set(KELVO_PLATFORM_POSIX_SOURCES
+    ${KELVO_PLATFORM_PLAIN_SOURCES}
     ${KELVO_PLATFORM_DIR}/src/posix/environment.cpp
     ${KELVO_PLATFORM_DIR}/src/posix/environment_block.cpp
     ${KELVO_PLATFORM_DIR}/src/posix/install_layout.cpp
@@ -20,6 +25,7 @@ set(KELVO_PLATFORM_POSIX_SOURCES
 
 # Windows, the part that needs neither Qt nor Boost's compiled libraries (tested under Wine).
 set(KELVO_PLATFORM_WIN32_SOURCES
+    ${KELVO_PLATFORM_PLAIN_SOURCES}
     ${KELVO_PLATFORM_DIR}/src/windows/elevation.cpp
     ${KELVO_PLATFORM_DIR}/src/windows/environment.cpp
     ${KELVO_PLATFORM_DIR}/src/windows/module_path.cpp

@@ -3,8 +3,6 @@
 #include <dlfcn.h>
 #include <link.h>
 
-#include <utility>
-
 namespace kelvo::platform {
 
 SharedLibrary::SharedLibrary(const std::string& path, Residence residence) {
@@ -14,22 +12,6 @@ SharedLibrary::SharedLibrary(const std::string& path, Residence residence) {
         const char* error = ::dlerror();
         loadError_ = error ? error : "dlopen failed";
     }
-}
-
-SharedLibrary::~SharedLibrary() {
-    unload();
-}
-
-SharedLibrary::SharedLibrary(SharedLibrary&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)), loadError_(std::move(other.loadError_)) {}
-
-SharedLibrary& SharedLibrary::operator=(SharedLibrary&& other) noexcept {
-    if (this != &other) {
-        unload();
-        handle_ = std::exchange(other.handle_, nullptr);
-        loadError_ = std::move(other.loadError_);
-    }
-    return *this;
 }
 
 void SharedLibrary::unload() noexcept {

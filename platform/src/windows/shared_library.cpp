@@ -2,8 +2,7 @@
 
 #include <windows.h>
 
-#include <utility>
-
+#include "module_path.h"
 #include "system_error_text.h"
 
 namespace kelvo::platform {
@@ -35,22 +34,6 @@ SharedLibrary::SharedLibrary(const std::string& path, Residence residence) {
     handle_ = module;
 }
 
-SharedLibrary::~SharedLibrary() {
-    unload();
-}
-
-SharedLibrary::SharedLibrary(SharedLibrary&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)), loadError_(std::move(other.loadError_)) {}
-
-SharedLibrary& SharedLibrary::operator=(SharedLibrary&& other) noexcept {
-    if (this != &other) {
-        unload();
-        handle_ = std::exchange(other.handle_, nullptr);
-        loadError_ = std::move(other.loadError_);
-    }
-    return *this;
-}
-
 void SharedLibrary::unload() noexcept {
     if (handle_) {
         ::FreeLibrary(moduleOf(handle_));
@@ -66,19 +49,9 @@ std::string SharedLibrary::path() const {
     if (!handle_) {
         return {};
     }
-    std::string buffer(MAX_PATH, '\0');
-    for (;;) {
-        const DWORD length = ::GetModuleFileNameA(moduleOf(handle_), buffer.data(),
-                                                  static_cast<DWORD>(buffer.size()));
-        if (length == 0) {
-            return {};
-        }
-        if (length < buffer.size()) {
-            buffer.resize(length);
-            return buffer;
-        }
-        buffer.resize(buffer.size() * 2);  // truncated: try again with more room
-    }
+    return moduleFileName<char>([this](char* buffer, DWORD size) {
+        return ::GetModuleFileNameA(moduleOf(handle_), buffer, size);
+    });
 }
 
 }  // namespace kelvo::platform
