@@ -701,6 +701,9 @@ const std::string kNoLibrary = "Crypto " + std::to_string(crypto::exception::Dev
 
 // Reads whose failure only skips the object.
 const std::vector<Site> kQuietReads{{"C_GetAttributeValue", 0, 0, Handling::CleanOrAbsent}};
+// The certificate found by serial is compared by value first (length, then value): a failed
+// read rules the object out and the search by value finds it again.
+const Site kCertificateCompare{"C_GetAttributeValue", 1, 2, Handling::CleanOrAbsent};
 
 // The key engine checks the session, then reads six attributes it needs and four it can do
 // without (the key types and the hash parameters). Before it, the binding may ask whether the
@@ -710,6 +713,13 @@ std::vector<Site> engineSites(int firstRead, int probes = 0) {
             {"C_GetSessionInfo", 0, 0, Handling::Refused},
             {"C_GetAttributeValue", firstRead, firstRead + 5, Handling::Refused},
             {"C_GetAttributeValue", firstRead + 6, firstRead + 9, Handling::EngineIgnored}};
+}
+
+// A key of a certificate on the token: the certificate is looked up before the engine runs.
+std::vector<Site> certificateKeySites(int probes) {
+    std::vector<Site> sites = engineSites(7, probes);
+    sites.insert(sites.begin(), kCertificateCompare);
+    return sites;
 }
 
 }  // namespace
@@ -751,10 +761,15 @@ TEST_F(FaultSweep, Writes) {
                    return flag("added", s.token().addCertificate(s.device_, s.fresh_, "signer", 6,
                                                                  softtoken::kUserPin));
                }});
-    cases += sweep(
-        {"deleteCertificate", Keeps::Nothing, "deleted:0", "", {}, nullptr, [](FaultSweep& s) {
-             return flag("deleted", s.token().deleteCertificate(s.device_, s.stored_));
-         }});
+    cases += sweep({"deleteCertificate",
+                    Keeps::Nothing,
+                    "deleted:0",
+                    "",
+                    {kCertificateCompare},
+                    nullptr,
+                    [](FaultSweep& s) {
+                        return flag("deleted", s.token().deleteCertificate(s.device_, s.stored_));
+                    }});
     cases +=
         sweep({"deleteContainer", Keeps::Nothing, "deleted:0", "", {}, nullptr, [](FaultSweep& s) {
                    return flag("deleted", s.token().deleteContainer(s.device_, L"signer",
@@ -765,12 +780,14 @@ TEST_F(FaultSweep, Writes) {
 
 TEST_F(FaultSweep, Searches) {
     int cases = 0;
-    // The certificate's value is read as it is; the container search behind it reads quietly.
+    // The certificate's value is read as it is after the search's comparison; the container
+    // search behind it reads quietly.
     cases += sweep({"findCertificate by serial",
                     Keeps::Nothing,
                     "none",
                     "",
-                    {{"C_GetAttributeValue", 1, 2, Handling::Raise},
+                    {kCertificateCompare,
+                     {"C_GetAttributeValue", 3, 4, Handling::Raise},
                      {"C_GetAttributeValue", 0, 0, Handling::CleanOrAbsent}},
                     nullptr,
                     [](FaultSweep& s) {
@@ -827,17 +844,17 @@ TEST_F(FaultSweep, Signing) {
                     },
                     [](FaultSweep& s) { return digestOf(s, s.onToken_); }});
     // The host authenticates the signer's key when asked; a refused key is a failed login.
-    cases +=
-        sweep({"sign through the host", Keeps::Key, kNoLibrary,
-               "Crypto " + std::to_string(crypto::exception::TokensLoginFailed), engineSites(5, 1),
-               findSigner, [](FaultSweep& s) { return digestOf(s, s.onToken_); }});
+    cases += sweep({"sign through the host", Keeps::Key, kNoLibrary,
+                    "Crypto " + std::to_string(crypto::exception::TokensLoginFailed),
+                    certificateKeySites(1), findSigner,
+                    [](FaultSweep& s) { return digestOf(s, s.onToken_); }});
     std::printf("fault sweep: %d cases\n", cases);
 }
 
 TEST_F(FaultSweep, PrivateKey) {
     int cases = 0;
     cases += sweep({"authenticate", Keeps::Key, "authenticated:0", "authenticated:0",
-                    engineSites(5), findSigner, [](FaultSweep& s) {
+                    certificateKeySites(0), findSigner, [](FaultSweep& s) {
                         return flag("authenticated",
                                     s.onToken_->privateKey()->authenticate(softtoken::kUserPin));
                     }});

@@ -163,10 +163,9 @@ std::vector<CK_OBJECT_HANDLE> certificateObjects(ICryptoki& cryptoki, CK_SLOT_ID
     if (der.empty()) {
         return found;
     }
-    // Serials are unique per issuer only: among several, the certificate itself decides.
-    if (found.size() > 1) {
-        found.erase(std::remove_if(found.begin(), found.end(), otherValue), found.end());
-    }
+    // Serials are unique per issuer only, and other writers encode them otherwise: the
+    // certificate itself decides.
+    found.erase(std::remove_if(found.begin(), found.end(), otherValue), found.end());
     if (!found.empty()) {
         return found;
     }

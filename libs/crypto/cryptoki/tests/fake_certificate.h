@@ -12,7 +12,8 @@ namespace kelvo::test {
 // A certificate that only knows its serial number, which is all the templates need.
 class SerialCertificate : public plugin::crypto::ICertificate {
 public:
-    explicit SerialCertificate(std::string serial) : serial_(std::move(serial)) {}
+    explicit SerialCertificate(std::string serial, std::string der = {})
+        : serial_(std::move(serial)), der_(std::move(der)) {}
     std::string serialNumber() const override { return serial_; }
 
     void* storeContext() const override { return nullptr; }
@@ -25,7 +26,7 @@ public:
     }
     boost::optional<std::wstring> container() override { return boost::none; }
     long version() const override { return 0; }
-    std::string der() const override { return {}; }
+    std::string der() const override { return der_; }
     std::string issuer() const override { return {}; }
     std::string subject() const override { return {}; }
     std::string hashAlgorithm() override { return {}; }
@@ -58,6 +59,7 @@ public:
 
 private:
     std::string serial_;
+    std::string der_;
 };
 
 // A public key that only knows its value bytes.

@@ -196,6 +196,35 @@ TEST(Templates, CertificateTemplateHoldsTheSerialAsDerInteger) {
     EXPECT_EQ(value.size(), 203u);
 }
 
+// Serials are unique per issuer only and other writers encode them otherwise: the value
+// decides which object is the certificate's own.
+TEST_F(TokenObjects, CertificateObjectsHoldTheCertificateItself) {
+    const auto certificate = [this](CK_OBJECT_HANDLE handle, const std::string& serial,
+                                    const std::string& value) {
+        library.objects.push_back({handle,
+                                   {{CKA_CLASS, ulongBytes(CKO_CERTIFICATE)},
+                                    {CKA_SERIAL_NUMBER, serial},
+                                    {CKA_VALUE, value}}});
+    };
+    certificate(1, bytes({0x02, 0x01, 0x05}), "issued by B");
+    certificate(2, bytes({0x05}), "issued by A");
+    certificate(3, "", "issued by C");
+    const struct {
+        std::string serial;
+        std::string value;
+        std::vector<CK_OBJECT_HANDLE> handles;
+    } cases[]{{"\x05", "issued by A", {2}},
+              {"\x05", "issued by B", {1}},
+              {"\x07", "issued by C", {3}},
+              {"\x05", "issued by D", {}}};
+    for (const auto& row : cases) {
+        EXPECT_EQ(
+            cryptoki::certificateObjects(cryptoki, kSlot, SerialCertificate(row.serial, row.value)),
+            row.handles)
+            << row.value;
+    }
+}
+
 TEST_F(TokenObjects, PairedPrivateKeySharesTheId) {
     add(1, CKO_PUBLIC_KEY, "pair", "public");
     add(2, CKO_PRIVATE_KEY, "other", "");
