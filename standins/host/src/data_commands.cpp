@@ -106,6 +106,7 @@ int signRaw(CommandContext& context, const SignRequest& request, const std::stri
     if (!data.size()) {
         throw po::error("the token reads the data twice: standard input must be a file (< FILE)");
     }
+    refuseSameOutput(request.out, digestOut);
     OutputFile signatureFile(request.out);
     auto digestFile = outputFileIfNamed(digestOut);
     const auto device = selectDevice(context);

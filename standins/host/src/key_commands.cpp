@@ -105,6 +105,7 @@ int keygenCommand(CommandContext& context, const Arguments& arguments) {
     client.process = QCoreApplication::applicationName().toStdString();
     params->clientInfo = &client;
 
+    refuseSameOutput(out, publicKeyOut);
     OutputFile requestFile(out);
     auto publicKeyFile = outputFileIfNamed(publicKeyOut);
     const auto device = selectDevice(context);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <iostream>
 #include <string>
 
@@ -16,6 +17,14 @@ boost::optional<int> runShellLine(CommandContext& context, const std::string& li
     const auto start = line.find_first_not_of(" \t\r");
     if (start == std::string::npos || line[start] == '#') {
         return boost::none;
+    }
+    // Never echoed back in a message: they could drive the terminal of whoever reads it.
+    const bool controls = std::any_of(line.begin(), line.end(), [](char c) {
+        return (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r') || c == 0x7F;
+    });
+    if (controls) {
+        context.err << "shell: control characters in the line\n";
+        return 2;
     }
     std::vector<std::string> words;
     try {

@@ -37,14 +37,29 @@ ROWS
 [[ ! -e $work/absent ]] || fail "a dangling link was followed"
 [[ -z $(find "$shared" -name '.*' -type f) ]] || fail "a temporary file was left behind"
 
-# A regular file is replaced whole; "-" is standard output, the report going to stderr.
-echo old >"$shared/file"
+# A regular file is replaced whole and keeps its permissions; "-" is standard output, the
+# report going to stderr; two outputs of one command may not name the same file.
+echo old >"$shared/file" && chmod 600 "$shared/file"
 host random 16 --out "$shared/file" >/dev/null
-[[ $(stat -c %s "$shared/file") == 16 ]] || fail "the regular file was not replaced"
+[[ $(stat -c %s:%a "$shared/file") == 16:600 ]] || fail "the regular file was not replaced as it was"
+status=0
+host keygen --key-id same --subject cn=Same --out "$shared/same" \
+    --public-key-out "$shared/../shared/same" 2>"$work/err" || status=$?
+[[ $status == 2 ]] || fail "two outputs on one file gave exit status $status"
+expect "two outputs name the same file" "$(cat "$work/err")"
+expect "0 container(s)" "$(host containers)"
+# An interrupted command leaves no temporary file: it has no name before the commit.
+head -c 300000000 /dev/zero >"$work/large.bin"
+timeout -s INT 2 "$bin/zolvex-host" --no-progress hash "$work/large.bin" --out "$shared/large" \
+    >/dev/null 2>&1 || true
+[[ -z $(find "$shared" -name '.*' -type f) ]] || fail "an interrupted command left a temporary"
 [[ $(host random 16 --out - 2>/dev/null | wc -c) == 16 ]] || fail "random to standard output"
 
 # Lines that parse to no words are usage errors; the shell goes on to the end of its input.
-out=$(printf "''\n\"\"\n\"\nrandom 4\n" | host shell 2>/dev/null) || fail "the shell ended early"
-[[ $(grep -c '^== exit 2$' <<<"$out") == 3 && $(grep -c '^== exit 0$' <<<"$out") == 1 ]] ||
+# Control characters are refused, never echoed back to the terminal.
+out=$(printf "''\n\"\"\n\"\nran\033[2Jdom 4\nrandom 4\n" | host shell 2>"$work/err") ||
+    fail "the shell ended early"
+if grep -q $'\033' "$work/err"; then fail "a control character was echoed"; fi
+[[ $(grep -c '^== exit 2$' <<<"$out") == 4 && $(grep -c '^== exit 0$' <<<"$out") == 1 ]] ||
     fail "shell answers: $out"
 echo "local attacker: passed"
