@@ -51,11 +51,6 @@ void warn(const std::string& what) {
     std::fprintf(stderr, "zolvex-softtoken: %s\n", what.c_str());
 }
 
-unsigned kdfFloor() {
-    const char* test = std::getenv(kTestKdfVariable);
-    return test && std::string(test) == "1" ? kMinKdfCost : kRealTokenMinKdfCost;
-}
-
 unsigned kdfCost(const boost::property_tree::ptree& section, unsigned fallback,
                  const std::string& where) {
     const auto text = section.get_optional<std::string>("kdf-cost");

@@ -3,7 +3,9 @@
 #include <openssl/core_names.h>
 #include <openssl/err.h>
 
+#include <cstdlib>
 #include <stdexcept>
+#include <string>
 
 #include "aead.h"
 
@@ -15,6 +17,11 @@ constexpr std::uint32_t kBlockSize = 8;    // r
 constexpr std::uint32_t kParallelism = 1;  // p
 
 }  // namespace
+
+unsigned kdfFloor() {
+    const char* test = std::getenv(kTestKdfVariable);
+    return test && std::string(test) == "1" ? kMinKdfCost : kRealTokenMinKdfCost;
+}
 
 SecretBytes derivePinKey(const GostCrypto& crypto, const SecretBytes& pin, const Bytes& salt,
                          unsigned cost) {

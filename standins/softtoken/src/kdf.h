@@ -18,6 +18,10 @@ inline constexpr unsigned kMaxKdfCost = 20;  // 1 GiB
 inline constexpr unsigned kDefaultKdfCost = 17;
 inline constexpr std::size_t kKdfSaltSize = 16;
 
+// The least cost this process accepts, for the configuration and for the wraps it opens:
+// kRealTokenMinKdfCost unless kTestKdfVariable is 1.
+unsigned kdfFloor();
+
 // A 32-byte key. Throws std::invalid_argument for a cost out of range and std::runtime_error
 // when OpenSSL fails.
 SecretBytes derivePinKey(const GostCrypto& crypto, const SecretBytes& pin, const Bytes& salt,

@@ -3,6 +3,7 @@
 #include <openssl/crypto.h>
 
 #include "error.h"
+#include "kdf.h"
 
 namespace softtoken {
 
@@ -20,6 +21,18 @@ unsigned& failuresOf(TokenState& state, PinRole role) {
     return role == PinRole::SecurityOfficer ? state.soFailures : state.userFailures;
 }
 
+// A wrap cheaper than this process accepts is refused before any try: it would make
+// guessing the PIN offline cheap, and only a planted or test file has one.
+void requireKdfFloor(const TokenFile& file, const RoleKey& access) {
+    const unsigned cost = access.privateKey.kdfCost;
+    if (cost < kdfFloor()) {
+        throw CkrError(CKR_DEVICE_ERROR, "token file " + file.path().string() +
+                                             " has a PIN wrap of kdf-cost " + std::to_string(cost) +
+                                             ", below the floor of " + std::to_string(kdfFloor()) +
+                                             "; initialise the token again");
+    }
+}
+
 }  // namespace
 
 std::optional<TokenKey> checkPin(TokenFile& file, const GostCrypto& crypto, PinRole role,
@@ -32,6 +45,9 @@ std::optional<TokenKey> checkPin(TokenFile& file, const GostCrypto& crypto, PinR
         require(failures < kMaxPinFailures, CKR_PIN_LOCKED);
         access = role == PinRole::SecurityOfficer ? state.soKey : state.userKey;
         require(access || role == PinRole::SecurityOfficer, CKR_USER_PIN_NOT_INITIALIZED);
+        if (access) {
+            requireKdfFloor(file, *access);
+        }
         ++failures;
     });
     std::optional<TokenKey> key;
@@ -44,6 +60,10 @@ std::optional<TokenKey> checkPin(TokenFile& file, const GostCrypto& crypto, PinR
         matched = sameSecret(pin, deliverySoPin);
     }
     require(matched, CKR_PIN_INCORRECT);
+    if (key) {
+        // The right PIN: the file must be as a PIN holder left it, sealed token keys included.
+        file.authenticate(key->fileKey());
+    }
     file.modify([&](TokenState& state) { failuresOf(state, role) = 0; });
     return key;
 }

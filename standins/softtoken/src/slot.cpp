@@ -110,6 +110,7 @@ void Slot::sessionClosed(CK_SESSION_HANDLE session, bool readWrite) {
 void Slot::endLogin() {
     login_ = LoginState::Public;
     tokenKey_.reset();
+    file_.forgetKey();
     for (auto it = sessionObjects_.begin(); it != sessionObjects_.end();) {
         it = isPrivate(it->second.object) ? sessionObjects_.erase(it) : std::next(it);
     }
@@ -144,21 +145,30 @@ void Slot::logout() {
     endLogin();
 }
 
+Slot::KeyLentForOneCall::~KeyLentForOneCall() {
+    if (slot_.login_ == LoginState::Public) {
+        slot_.file_.forgetKey();
+    }
+}
+
 void Slot::initToken(const SecretBytes& soPin, const std::string& label) {
     require(sessions_ == 0, CKR_SESSION_EXISTS);
+    const KeyLentForOneCall lent(*this);
     // The same check as an SO login, lock-out included; a token never initialised has its
     // delivery SO PIN.
     checkPin(file_, crypto_, PinRole::SecurityOfficer, soPin, deliverySoPin_);
     requirePinLength(soPin);
-    const RoleKey soKey = TokenKey::generate(crypto_).enrol(crypto_, PinRole::SecurityOfficer,
-                                                            soPin, config_.kdfCost);
-    file_.modify([&](TokenState& next) {
-        TokenState fresh;
-        fresh.label = label;
-        fresh.soKey = soKey;
-        fresh.nextId = next.nextId;  // numbers are never reused
-        next = std::move(fresh);
-    });
+    const TokenKey tokenKey = TokenKey::generate(crypto_);
+    const RoleKey soKey = tokenKey.enrol(crypto_, PinRole::SecurityOfficer, soPin, config_.kdfCost);
+    file_.modify(
+        [&](TokenState& next) {
+            TokenState fresh;
+            fresh.label = label;
+            fresh.soKey = soKey;
+            fresh.nextId = next.nextId;  // numbers are never reused
+            next = std::move(fresh);
+        },
+        &tokenKey.fileKey());
 }
 
 void Slot::refuseUninitialised() const {
@@ -167,7 +177,7 @@ void Slot::refuseUninitialised() const {
 }
 
 void Slot::replaceTokenKey(const TokenKey& current, PinRole role, const SecretBytes& pin) {
-    const TokenKey next = TokenKey::generate(crypto_);
+    const TokenKey next = current.rotated(crypto_);
     const RoleKey changed = next.enrol(crypto_, role, pin, config_.kdfCost);
     file_.modify([&](TokenState& state) {
         for (auto& [number, stored] : state.objects) {
@@ -202,6 +212,7 @@ void Slot::initPin(const SecretBytes& pin) {
 
 void Slot::setPin(const SecretBytes& oldPin, const SecretBytes& newPin) {
     const PinRole role = roleOf(login_ == LoginState::SecurityOfficer);
+    const KeyLentForOneCall lent(*this);
     const std::optional<TokenKey> key = checkPin(file_, crypto_, role, oldPin, deliverySoPin_);
     requirePinLength(newPin);
     if (!key) {

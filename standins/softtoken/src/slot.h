@@ -55,6 +55,19 @@ private:
         StoredObject object;
     };
 
+    // A PIN checked outside a login (C_InitToken, C_SetPIN in a public session) lends the
+    // file key for that call only.
+    class KeyLentForOneCall {
+    public:
+        explicit KeyLentForOneCall(Slot& slot) : slot_(slot) {}
+        KeyLentForOneCall(const KeyLentForOneCall&) = delete;
+        KeyLentForOneCall& operator=(const KeyLentForOneCall&) = delete;
+        ~KeyLentForOneCall();
+
+    private:
+        Slot& slot_;
+    };
+
     bool visible(const StoredObject& object) const;
     CK_OBJECT_HANDLE handleOf(CK_ULONG number) const;
     CK_ULONG numberOf(CK_OBJECT_HANDLE handle) const;

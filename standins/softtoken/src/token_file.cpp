@@ -4,6 +4,7 @@
 
 #include "error.h"
 #include "file_io.h"
+#include "file_mac.h"
 
 namespace softtoken {
 
@@ -34,10 +35,29 @@ void TokenFile::reloadIfChanged() {
         } catch (const std::runtime_error& error) {
             damaged(path_, error.what());
         }
+        if (fileKey_) {
+            requireMac(state, *fileKey_);
+        }
     }
     state_ = std::move(state);
     text_ = std::move(text);
     loaded_ = true;
+}
+
+void TokenFile::requireMac(const TokenState& state, const SecretBytes& fileKey) const {
+    if (!state.initialized() || !macMatches(fileKey, state)) {
+        throw CkrError(CKR_DEVICE_ERROR,
+                       "token file " + path_.string() +
+                           " fails its integrity check: it was changed by someone who knows no "
+                           "PIN, or the token was initialised again meanwhile; it is left as "
+                           "it is");
+    }
+}
+
+void TokenFile::authenticate(const SecretBytes& fileKey) {
+    reloadIfChanged();
+    requireMac(state_, fileKey);
+    fileKey_ = fileKey;
 }
 
 const TokenState& TokenFile::state() {
@@ -45,11 +65,16 @@ const TokenState& TokenFile::state() {
     return state_;
 }
 
-void TokenFile::modify(const std::function<void(TokenState&)>& change) {
+void TokenFile::modify(const std::function<void(TokenState&)>& change,
+                       const SecretBytes* newFileKey) {
     FileLock lock(lockPath_);
     reloadIfChanged();
     TokenState next = state_;
     change(next);
+    const SecretBytes* key = newFileKey ? newFileKey : fileKey_ ? &*fileKey_ : nullptr;
+    if (key && next.initialized()) {
+        next.mac = fileMac(*key, next);
+    }
     std::string text = toJson(next);
     if (text == text_) {
         return;

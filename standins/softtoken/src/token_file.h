@@ -1,6 +1,8 @@
 // One token's file: atomic replacement on every change, reloaded when another process has
 // replaced it, and changed under an exclusive lock so that concurrent writers serialise.
-// A damaged file is reported and left as it is, never taken for a blank token.
+// A damaged file is reported and left as it is, never taken for a blank token. While a PIN
+// holder is logged in, every state read is checked against the file key and every state
+// written is authenticated with it (file_mac.h).
 #pragma once
 
 #include <filesystem>
@@ -23,13 +25,23 @@ public:
 
     // Under the lock: re-reads the state, applies the change and writes the result when it
     // differs. When the change throws, the file stays as it was (the exception propagates).
-    void modify(const std::function<void(TokenState&)>& change);
+    // The result is authenticated with the file key of the login, or with newFileKey when
+    // given (a new token).
+    void modify(const std::function<void(TokenState&)>& change,
+                const SecretBytes* newFileKey = nullptr);
+
+    // From now on, states must carry this key's MAC. Throws CkrError(CKR_DEVICE_ERROR)
+    // naming the file when the current one does not (and keeps the previous key).
+    void authenticate(const SecretBytes& fileKey);
+    // The login ended: states are read without a check again.
+    void forgetKey() { fileKey_.reset(); }
 
     const std::filesystem::path& path() const { return path_; }
 
 private:
     // Throws CkrError(CKR_DEVICE_ERROR) naming the file and the fault when it is damaged.
     void reloadIfChanged();
+    void requireMac(const TokenState& state, const SecretBytes& fileKey) const;
 
     std::filesystem::path path_;
     std::filesystem::path lockPath_;
@@ -38,6 +50,7 @@ private:
     // inodes, which can repeat) tells reliably whether another process replaced the file.
     std::optional<std::string> text_;
     bool loaded_ = false;
+    std::optional<SecretBytes> fileKey_;
 };
 
 }  // namespace softtoken

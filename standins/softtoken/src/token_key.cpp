@@ -16,24 +16,33 @@ Bytes roleLabel(PinRole role, const char* purpose) {
            (role == PinRole::SecurityOfficer ? ": SO" : ": user");
 }
 
+SecretBytes randomKey(const GostCrypto& crypto, std::size_t size) {
+    SecretBytes key(size);
+    crypto.random(key.data(), key.size());
+    return key;
+}
+
 }  // namespace
 
 TokenKey TokenKey::generate(const GostCrypto& crypto) {
-    SecretBytes key(kAeadKeySize);
-    crypto.random(key.data(), key.size());
-    return TokenKey(std::move(key));
+    return TokenKey(randomKey(crypto, kAeadKeySize), randomKey(crypto, kFileKeySize));
+}
+
+TokenKey TokenKey::rotated(const GostCrypto& crypto) const {
+    return TokenKey(randomKey(crypto, kAeadKeySize), fileKey_);
 }
 
 std::optional<TokenKey> TokenKey::unlock(const GostCrypto& crypto, const RoleKey& access,
                                          PinRole role, const SecretBytes& pin) {
     const WrappedKey& wrapped = access.privateKey;
     const SecretBytes pinKey = derivePinKey(crypto, pin, wrapped.salt, wrapped.kdfCost);
-    std::optional<SecretBytes> privateKey =
+    const std::optional<SecretBytes> plain =
         open(crypto, pinKey, wrapped.sealed, roleLabel(role, "key pair"));
-    if (!privateKey || privateKey->size() != kBoxKeySize) {
+    if (!plain || plain->size() != kBoxKeySize + kFileKeySize) {
         return std::nullopt;
     }
-    const BoxKeyPair pair{std::move(*privateKey), access.publicKey};
+    const BoxKeyPair pair{SecretBytes(plain->begin(), plain->begin() + kBoxKeySize),
+                          access.publicKey};
     std::optional<SecretBytes> key =
         openWithPrivate(crypto, pair, access.sealedTokenKey, roleLabel(role, "token key"));
     if (!key || key->size() != kAeadKeySize) {
@@ -41,7 +50,7 @@ std::optional<TokenKey> TokenKey::unlock(const GostCrypto& crypto, const RoleKey
                        "the token key does not open with the right PIN: the token file is "
                        "damaged");
     }
-    return TokenKey(std::move(*key));
+    return TokenKey(std::move(*key), SecretBytes(plain->begin() + kBoxKeySize, plain->end()));
 }
 
 RoleKey TokenKey::enrol(const GostCrypto& crypto, PinRole role, const SecretBytes& pin,
@@ -54,7 +63,9 @@ RoleKey TokenKey::enrol(const GostCrypto& crypto, PinRole role, const SecretByte
     wrapped.salt.resize(kKdfSaltSize);
     crypto.random(reinterpret_cast<unsigned char*>(wrapped.salt.data()), wrapped.salt.size());
     const SecretBytes pinKey = derivePinKey(crypto, pin, wrapped.salt, kdfCost);
-    wrapped.sealed = seal(crypto, pinKey, pair.privateKey, roleLabel(role, "key pair"));
+    SecretBytes plain = pair.privateKey;
+    plain.insert(plain.end(), fileKey_.begin(), fileKey_.end());
+    wrapped.sealed = seal(crypto, pinKey, plain, roleLabel(role, "key pair"));
     return handTo(crypto, role, std::move(access));
 }
 

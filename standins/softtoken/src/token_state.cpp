@@ -10,6 +10,7 @@
 #include <string>
 
 #include "aead.h"
+#include "file_mac.h"
 #include "kdf.h"
 #include "sealed_box.h"
 
@@ -17,7 +18,7 @@ namespace softtoken {
 
 namespace {
 
-constexpr std::uint64_t kFormatVersion = 3;
+constexpr std::uint64_t kFormatVersion = 4;
 constexpr std::size_t kMaxLabel = 32;
 
 using Writer = rapidjson::PrettyWriter<rapidjson::StringBuffer>;
@@ -126,7 +127,7 @@ std::optional<RoleKey> readRoleKey(const Value& document, const char* name) {
     key.publicKey = hexBytes(field(value, path, "public"), path + ".public");
     key.sealedTokenKey = hexBytes(field(value, path, "tokenKey"), path + ".tokenKey");
     if (wrapped.salt.size() != kKdfSaltSize ||
-        wrapped.sealed.size() != kAeadOverhead + kBoxKeySize ||
+        wrapped.sealed.size() != kAeadOverhead + kBoxKeySize + kFileKeySize ||
         key.publicKey.size() != kBoxKeySize ||
         key.sealedTokenKey.size() != kBoxOverhead + kAeadKeySize) {
         wrong(path + " has a salt, key or sealed key of the wrong size");
@@ -213,6 +214,11 @@ void checkFormat(const Value& document) {
             "format 2 kept one token key for every PIN change and is no longer read; remove "
             "the file and initialise the token again");
     }
+    if (format.IsUint64() && format.GetUint64() == 3) {
+        wrong(
+            "format 3 did not authenticate its sealed token key and public objects and is no "
+            "longer read; remove the file and initialise the token again");
+    }
     if (!format.IsUint64() || format.GetUint64() != kFormatVersion) {
         wrong("unknown format (this token reads format " + std::to_string(kFormatVersion) + ")");
     }
@@ -242,6 +248,8 @@ std::string toJson(const TokenState& state) {
         writeObject(writer, id, object);
     }
     writer.EndArray();
+    writer.Key("mac");
+    writeString(writer, toHex(state.mac));
     writer.EndObject();
     return std::string(buffer.GetString(), buffer.GetSize());
 }
@@ -271,6 +279,10 @@ TokenState fromJson(const std::string& json) {
         wholeNumber(field(document, "", "soFailures"), "soFailures", 0, kMaxPinFailures));
     state.nextId = wholeNumber(field(document, "", "nextId"), "nextId", 1, kFirstSessionObject);
     readObjects(document, state);
+    state.mac = hexBytes(field(document, "", "mac"), "mac");
+    if (state.mac.size() != (state.initialized() ? kFileMacSize : 0)) {
+        wrong("mac has the wrong size");
+    }
     return state;
 }
 

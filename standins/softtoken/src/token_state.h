@@ -25,9 +25,12 @@ struct WrappedKey {
     }
 };
 
+// The key that authenticates the file (see file_mac.h); both PIN wraps hold it.
+inline constexpr std::size_t kFileKeySize = 32;
+
 // One PIN holder's access to the token key.
 struct RoleKey {
-    WrappedKey privateKey;  // the holder's key pair's private half, under its PIN
+    WrappedKey privateKey;  // the holder's private X25519 key and the file key, under its PIN
     Bytes publicKey;
     Bytes sealedTokenKey;  // the token key sealed to publicKey
 
@@ -64,6 +67,7 @@ struct TokenState {
     unsigned soFailures = 0;
     CK_ULONG nextId = 1;
     std::map<CK_ULONG, FileObject> objects;  // keyed by the persistent object number
+    Bytes mac;  // over all of the above but the counters; empty before C_InitToken
 
     bool initialized() const { return soKey.has_value(); }
 };

@@ -16,6 +16,7 @@
 
 #include "error.h"
 #include "gost_key_pair.h"
+#include "kdf.h"
 #include "object_policy.h"
 #include "object_sealing.h"
 #include "slot.h"
@@ -89,6 +90,9 @@ protected:
                     1);
     }
     TokenState state() const { return fromJson(readFile(directory.path() / "token-0.json")); }
+    void writeState(const TokenState& state) const {
+        std::ofstream(directory.path() / "token-0.json", std::ios::trunc) << toJson(state);
+    }
 
     TemporaryTokenDirectory directory;
     GostCrypto crypto;
@@ -139,15 +143,62 @@ TEST_F(StolenFileTest, PinChangeRevokesEveryEarlierWrapAndCopy) {
         ASSERT_TRUE(soKey);
         EXPECT_EQ(openedBy(crypto, *soKey, after).size(), 2u);
 
-        // The old wrap grafted into today's file: the old PIN logs in but opens nothing.
+        // The old wrap grafted into today's file: the old PIN opens it, but not the file.
         TokenState grafted = after;
         (change.role == PinRole::User ? grafted.userKey : grafted.soKey) = oldWrap;
-        std::ofstream(directory.path() / "token-0.json", std::ios::trunc) << toJson(grafted);
-        if (change.role == PinRole::User) {
-            loginAs(CKU_USER, change.oldPin);
-            EXPECT_THROW(slot.find({}), CkrError);
-            slot.logout();
+        writeState(grafted);
+        EXPECT_THROW(loginAs(change.role == PinRole::User ? CKU_USER : CKU_SO, change.oldPin),
+                     CkrError);
+        slot.sessionClosed(1, true);
+        std::filesystem::remove(directory.path() / "token-0.json");
+    }
+}
+
+// One write to the file by someone who knows no PIN: the next login with the right PIN, or
+// the next read of a login already made, fails closed rather than use what was planted.
+TEST_F(StolenFileTest, AFileChangedWithoutAPinFailsClosed) {
+    const auto plantedSeal = [this](TokenState& state) {
+        // A token key of the attacker's choosing, sealed to both holders' public keys.
+        const TokenKey planted = TokenKey::generate(crypto);
+        state.soKey = planted.handTo(crypto, PinRole::SecurityOfficer, *state.soKey);
+        state.userKey = planted.handTo(crypto, PinRole::User, *state.userKey);
+    };
+    const auto alteredObject = [](TokenState& state) {
+        state.objects[state.nextId] = FileObject{{{CKA_CLASS, ulongValue(CKO_CERTIFICATE)}}, {}};
+        ++state.nextId;
+    };
+    const struct {
+        const char* attack;
+        std::function<void(TokenState&)> change;
+        bool whileLoggedIn;
+        bool testKdf;
+    } attacks[] = {
+        {"planted token key", plantedSeal, false, true},
+        {"public object added", alteredObject, false, true},
+        {"public object added during a login", alteredObject, true, true},
+        {"wrap below the cost floor", [](TokenState&) {}, false, false},
+    };
+    for (const auto& attack : attacks) {
+        SCOPED_TRACE(attack.attack);
+        prepare();
+        if (attack.whileLoggedIn) {
+            loginAs(CKU_USER, kUserPin);
         }
+        TokenState changed = state();
+        attack.change(changed);
+        writeState(changed);
+        if (!attack.testKdf) {
+            unsetenv(kTestKdfVariable);
+        }
+        try {
+            attack.whileLoggedIn ? (void)slot.find({}) : loginAs(CKU_USER, kUserPin);
+            ADD_FAILURE() << "accepted";
+        } catch (const CkrError& error) {
+            EXPECT_EQ(error.rv(), CKR_DEVICE_ERROR);
+            EXPECT_NE(error.detail().find("token-0.json"), std::string::npos) << error.detail();
+        }
+        setenv(kTestKdfVariable, "1", 1);
+        EXPECT_EQ(slot.loginState(), attack.whileLoggedIn ? LoginState::User : LoginState::Public);
         slot.sessionClosed(1, true);
         std::filesystem::remove(directory.path() / "token-0.json");
     }

@@ -174,8 +174,8 @@ TEST_F(StorageTest, DamagedFilesAreReportedAndLeftAsTheyAre) {
          "userFailures is not a whole number"},
         {changed("\"userFailures\": 0", "\"userFailures\": 4294967296"),
          "userFailures is 4294967296, out of range (0 to 10)"},
-        {changed("\"format\": 3", "\"format\": 1"), "format 1 kept private keys unencrypted"},
-        {changed("\"format\": 3", "\"format\": 2"), "format 2 kept one token key"},
+        {changed("\"format\": 4", "\"format\": 1"), "format 1 kept private keys unencrypted"},
+        {changed("\"format\": 4", "\"format\": 3"), "format 3 did not authenticate"},
         {changed("\"kdfCost\": " + std::to_string(kMinKdfCost), "\"kdfCost\": 99"),
          "soKey.kdfCost is 99, out of range"},
     };
