@@ -56,25 +56,48 @@ given_user_pin=${USER_PIN:-}
 [ -z "${USER_PIN_FILE:-}" ] || given_user_pin=$(pin_from_file "$USER_PIN_FILE")
 unset SO_PIN USER_PIN
 if [ -n "${PIN_OUTPUT:-}" ]; then
-    [ ! -e "$PIN_OUTPUT" ] || fail "$PIN_OUTPUT exists; name a new file"
-    (umask 077 && : >"$PIN_OUTPUT")
+    # Created once and written through this descriptor only: noclobber refuses an existing
+    # name, a link included (a dangling one would otherwise be followed).
+    [ ! -L "$PIN_OUTPUT" ] || fail "$PIN_OUTPUT is a symbolic link; name a new file"
+    saved_umask=$(umask)
+    umask 077
+    set -C
+    command exec 3>"$PIN_OUTPUT" || fail "$PIN_OUTPUT exists or cannot be created; name a new file"
+    set +C
+    umask "$saved_umask"
 fi
 
-mkdir -p -m 700 "$dir"  # the token folder is private
-ZOLVEX_SOFTTOKEN_DIR=$(cd "$dir" && pwd)
+# The token folder is private: one that exists must be a folder of ours, mode 700, not a link.
+if [ ! -e "$dir" ] && [ ! -L "$dir" ]; then
+    mkdir -m 700 "$dir" || fail "cannot create $dir"
+fi
+[ -d "$dir" ] && [ ! -L "$dir" ] && [ -O "$dir" ] && [ "$(stat -c %a "$dir")" = 700 ] ||
+    fail "$dir must be a folder of yours (not a link) that only you may enter; chmod 700 '$dir'"
+ZOLVEX_SOFTTOKEN_DIR=$(cd "$dir" && pwd -P)
 export ZOLVEX_SOFTTOKEN_DIR
 config=$ZOLVEX_SOFTTOKEN_DIR/softtoken.ini
-for slot in "$@"; do
-    if ! grep -qs "^\[slot\.$slot\]" "$config"; then
-        (umask 022 && printf '[slot.%s]\nmodel = ZOLVEXToken GOST\n\n' "$slot" >>"$config")
-    fi
-done
+[ ! -L "$config" ] || fail "$config is a symbolic link"
+# The configuration is rewritten through a new temporary file in the checked folder, then
+# renamed over the old one: no name is ever opened for appending.
+new_config=$ZOLVEX_SOFTTOKEN_DIR/.softtoken.ini.new
+rm -f "$new_config"
+(
+    umask 077
+    set -C
+    exec 4>"$new_config"
+    [ ! -f "$config" ] || cat "$config" >&4
+    for slot in "$@"; do
+        grep -qs "^\[slot\.$slot\]" "$config" ||
+            printf '[slot.%s]\nmodel = ZOLVEXToken GOST\n\n' "$slot" >&4
+    done
+) || fail "cannot write $new_config"
+mv -f "$new_config" "$config"
 
 # Runs pkcs11-tool with the PINs in its environment only (env:VARIABLE on its command line).
 tool() {
     LD_PRELOAD="${SOFTTOKEN_PRELOAD:-}" ASAN_OPTIONS=detect_leaks=0 \
         SOFTTOKEN_OLD_SO_PIN=$old_so_pin SOFTTOKEN_SO_PIN=$so_pin SOFTTOKEN_USER_PIN=$user_pin \
-        pkcs11-tool --module "$SOFTTOKEN_MODULE" --slot "$slot" "$@" >/dev/null
+        pkcs11-tool --module "$SOFTTOKEN_MODULE" --slot "$slot" "$@" >/dev/null 3>&-
 }
 
 for slot in "$@"; do
@@ -92,10 +115,13 @@ for slot in "$@"; do
     if [ -z "$given_so_pin" ] || [ -z "$given_user_pin" ]; then
         pins="slot $slot: SO PIN $so_pin, user PIN $user_pin"
         if [ -n "${PIN_OUTPUT:-}" ]; then
-            echo "$pins" >>"$PIN_OUTPUT"
+            echo "$pins" >&3
         else
             echo "$pins (shown once: keep them safe)"
         fi
     fi
 done
-[ -z "${PIN_OUTPUT:-}" ] || echo "PINs written to $PIN_OUTPUT"
+if [ -n "${PIN_OUTPUT:-}" ]; then
+    exec 3>&-
+    echo "PINs written to $PIN_OUTPUT"
+fi

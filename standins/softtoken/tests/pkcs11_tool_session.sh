@@ -133,4 +133,14 @@ for login in "--login-type so --so-pin env:REPO_SO_PIN" "--pin env:REPO_USER_PIN
         fail "a PIN of the repository opened the token ($login)"
     fi
 done
+step "provision.sh refuses a planted PIN file link and a folder not its own"
+ln -s "$work/planted" "$work/pins-link"
+mkdir -m 700 "$work/foreign"
+ln -s "$work/planted" "$work/foreign/softtoken.ini"
+if [ "$(id -u)" -eq 0 ]; then chown 65534 "$work/foreign"; else chmod 755 "$work/foreign"; fi
+if env SOFTTOKEN_MODULE="$module" PIN_OUTPUT="$work/pins-link" "$provision" "$work/new" \
+    2>/dev/null || env SOFTTOKEN_MODULE="$module" "$provision" "$work/foreign" 2>/dev/null; then
+    fail "provision.sh accepted a planted name"
+fi
+[ ! -e "$work/planted" ] && [ ! -e "$work/new" ] || fail "provision.sh followed a planted link"
 echo "all steps passed"
