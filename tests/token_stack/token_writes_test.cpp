@@ -13,6 +13,7 @@
 #include "crypto/icertificate.h"
 #include "cryptoki/published.h"
 #include "exception/crypto.h"
+#include "ssl/certificate.h"
 #include "token_fixture.h"
 
 using namespace kelvo;
@@ -103,7 +104,33 @@ TEST_F(TokenServicesTest, CachedListingsShowEveryWriteDeleteAndKeyPair) {
         listedContainers.insert(certificate->container().value_or(L""));
     }
     EXPECT_EQ(listedContainers, (std::set<std::wstring>{L"second", L"third"}));
+    // With the host's switch off every listing is read anew.
+    const auto cached = *token_->certificates(device).begin();
+    caching_ = false;
+    EXPECT_NE(*token_->certificates(device).begin(), cached);
     EXPECT_EQ(openSessions(), 0u);
+}
+
+// Serials are unique per issuer only: of two certificates with one serial, each operation
+// takes the one it is given.
+TEST_F(TokenServicesTest, CertificatesSharingASerialAreToldApartByTheirValue) {
+    const auto device = this->device();
+    const std::string value = generateKeyPair("twins");
+    const CertificatePtr twins[] = {
+        plugin::ssl::Certificate::makeFromDer(factory_.issue(value, "77", "First twin")),
+        plugin::ssl::Certificate::makeFromDer(factory_.issue(value, "77", "Second twin"))};
+    for (const auto& twin : twins) {
+        ASSERT_TRUE(token_->addCertificate(device, twin, "twins", 5, softtoken::kUserPin));
+    }
+    for (const auto& twin : {twins[1], twins[0]}) {
+        const auto found = token_->findCertificate(device, twin);
+        ASSERT_TRUE(found);
+        EXPECT_EQ(found->der(), twin->der());
+    }
+    holdLogin();
+    EXPECT_TRUE(token_->deleteCertificate(device, twins[1]));
+    releaseLogin();
+    EXPECT_EQ(ders(token_->certificates(device)), std::set<std::string>{twins[0]->der()});
 }
 
 // The token answers CKR_USER_ALREADY_LOGGED_IN while another session of the application is
