@@ -125,6 +125,28 @@ TEST_P(TokenRemoval, SigningSurvivesPullingTheTokenOutAndPuttingItBack) {
     EXPECT_EQ(host_.asked, 5);
 }
 
+// Pulled out and put back while the module made no call: only the library saw it. The
+// cached certificate holds a key whose session is gone: the listing drops it, and the PIN is
+// asked anew.
+TEST_P(TokenRemoval, RePlugWhileIdleDropsTheCachedCertificates) {
+    if (!caching_) {
+        GTEST_SKIP() << "only a cache keeps certificates across listings";
+    }
+    const auto held = signer();
+    expectSignature(held);
+    const auto functions = token_->cryptoki()->functions();
+    mark("removed-0");
+    CK_SLOT_ID present[4];
+    CK_ULONG count = 4;
+    ASSERT_EQ(functions->C_GetSlotList(CK_TRUE, present, &count), static_cast<CK_RV>(CKR_OK));
+    unmark("removed-0");
+    const auto listed = signer();
+    EXPECT_FALSE(listed->privateKey()->isAuthenticated());
+    EXPECT_NE(listed, held);
+    expectSignature(listed);
+    EXPECT_EQ(host_.asked, 2);
+}
+
 INSTANTIATE_TEST_SUITE_P(DeadSessionAnswers, TokenRemoval,
                          ::testing::Combine(::testing::Values(CKR_DEVICE_REMOVED,
                                                               CKR_SESSION_HANDLE_INVALID),
