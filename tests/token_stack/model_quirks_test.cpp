@@ -31,27 +31,23 @@ void PrintTo(const Quirks& quirks, std::ostream* out) {
     *out << quirks.model;
 }
 
-// A binding that remembers the parameter length of the last C_DigestInit.
-class DigestRecordingCryptoki : public test::FunctionListCryptoki {
-public:
-    explicit DigestRecordingCryptoki(CK_ULONG* parameterLength)
-        : FunctionListCryptoki(softtoken::kLibraryPath, test::kZolvexNames),
-          parameterLength_(parameterLength) {}
-
-    CK_RV C_DigestInit(CK_SESSION_HANDLE session, CK_MECHANISM* mechanism) override {
-        *parameterLength_ = mechanism ? mechanism->ulParameterLen : 0;
-        return FunctionListCryptoki::C_DigestInit(session, mechanism);
-    }
-
-private:
-    CK_ULONG* parameterLength_;
-};
-
+// The token bound through a binding that remembers the parameter length of the last
+// C_DigestInit.
 class DigestRecordingToken : public test::TestToken {
 public:
     using TestToken::TestToken;
     boost::shared_ptr<cryptoki::ICryptoki> createCryptoki() override {
-        return boost::make_shared<DigestRecordingCryptoki>(&parameterLength);
+        struct Binding : test::FunctionListCryptoki {
+            explicit Binding(CK_ULONG& length)
+                : FunctionListCryptoki(softtoken::kLibraryPath, test::kZolvexNames),
+                  length_(length) {}
+            CK_RV C_DigestInit(CK_SESSION_HANDLE session, CK_MECHANISM* mechanism) override {
+                length_ = mechanism ? mechanism->ulParameterLen : 0;
+                return FunctionListCryptoki::C_DigestInit(session, mechanism);
+            }
+            CK_ULONG& length_;
+        };
+        return boost::make_shared<Binding>(parameterLength);
     }
     CK_ULONG parameterLength = ~CK_ULONG{0};
 };
