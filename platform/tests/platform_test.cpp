@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 
 #include <gtest/gtest.h>
 #include <boost/filesystem/operations.hpp>
+#include <boost/optional/optional_io.hpp>
 
 #include <QSettings>
 
@@ -59,6 +61,62 @@ TEST(Environment, ChangesKeepTheArrayAndTheEntriesTheyReplace) {
     EXPECT_EQ(std::count(names.begin(), names.end(), "__platform_host"), 1);
     EXPECT_NE(std::find(names.begin(), names.end(), "PATH"), names.end());
     environment::unset("__platform_host");
+}
+
+// A name that begins another (LANG, LANGUAGE) is a variable of its own for every change.
+TEST(Environment, NamesThatBeginOtherNamesStayApart) {
+    const auto savedLang = environment::get("LANG");
+    const auto savedLanguage = environment::get("LANGUAGE");
+    environment::unset("LANG");
+    environment::unset("LANGUAGE");
+    const struct {
+        const char* change;
+        std::function<void()> make;
+        boost::optional<std::string> lang;
+        boost::optional<std::string> language;
+    } steps[] = {
+        {"set LANGUAGE", [] { environment::set("LANGUAGE", "ru:en"); }, boost::none,
+         std::string("ru:en")},
+        {"set LANG", [] { environment::set("LANG", "ru_RU.UTF-8"); }, std::string("ru_RU.UTF-8"),
+         std::string("ru:en")},
+        {"unset LANG", [] { environment::unset("LANG"); }, boost::none, std::string("ru:en")},
+        {"set LANG again", [] { environment::set("LANG", "C"); }, std::string("C"),
+         std::string("ru:en")},
+        {"unset LANGUAGE", [] { environment::unset("LANGUAGE"); }, std::string("C"), boost::none},
+        {"set LANGUAGE after LANG", [] { environment::set("LANGUAGE", "de"); }, std::string("C"),
+         std::string("de")},
+        {"set LANG over", [] { environment::set("LANG", "en_US"); }, std::string("en_US"),
+         std::string("de")},
+    };
+    for (const auto& step : steps) {
+        step.make();
+        EXPECT_EQ(environment::get("LANG"), step.lang) << step.change;
+        EXPECT_EQ(environment::get("LANGUAGE"), step.language) << step.change;
+        const auto names = environment::names();
+        EXPECT_EQ(std::count(names.begin(), names.end(), "LANG"), step.lang ? 1 : 0) << step.change;
+    }
+    for (const auto& [name, saved] : {std::pair{"LANG", savedLang}, {"LANGUAGE", savedLanguage}}) {
+        saved ? environment::set(name, *saved) : environment::unset(name);
+    }
+}
+
+// Far more new variables than the spare room of the array: each one is found, none twice.
+TEST(Environment, GrowsPastItsSpareRoom) {
+    const int added = 40;
+    const auto name = [](int index) { return "__platform_grow_" + std::to_string(index); };
+    for (int index = 0; index < added; ++index) {
+        environment::set(name(index), std::to_string(index));
+    }
+    const auto names = environment::names();
+    for (int index = 0; index < added; ++index) {
+        EXPECT_EQ(environment::get(name(index)).value_or(""), std::to_string(index));
+        EXPECT_EQ(std::count(names.begin(), names.end(), name(index)), 1);
+    }
+    environment::replacePrefixed("__platform_grow_", {});
+    for (int index = 0; index < added; ++index) {
+        EXPECT_FALSE(environment::get(name(index))) << index;
+    }
+    EXPECT_NE(std::find(names.begin(), names.end(), "PATH"), names.end());
 }
 
 TEST(SharedLibrary, MissingFileLeavesAnEmptyHandle) {

@@ -11,9 +11,9 @@
 #include <boost/smart_ptr/make_shared.hpp>
 
 #include "crypto/iauth_handle.h"
+#include "crypto/icsr_creator.h"
 #include "crypto/iprivate_key.h"
 #include "crypto/ipublic_key.h"
-#include "cryptoki/csr_params.h"
 #include "cryptoki/provider.h"
 #include "cryptoki/published.h"
 #include "cryptoki/scoped_session.h"
@@ -175,15 +175,6 @@ TEST_F(CsrCreatorTest, WithoutTheKeyEngineTheKeyPairComesWithoutRequestOrOpenSsl
     EXPECT_FALSE(key->authenticate(softtoken::kUserPin));
     EXPECT_FALSE(key->isAuthenticated());
     EXPECT_EQ(openSessions(), 0u);  // nothing was opened for a key that cannot come
-}
-
-TEST(KeyParams, TemplatesFollowTheModel) {
-    const auto& record = cryptoki::keyParamsFromAlgorithmParamSet("1.2.643.2.2.35.1");
-    const auto rutoken = cryptoki::keyParams(record, std::string(), "Rutoken ECP");
-    ASSERT_EQ(rutoken.privateTemplate.size(), 10u);
-    EXPECT_EQ(rutoken.privateTemplate.back().type, CKA_DERIVE);
-    EXPECT_EQ(cryptoki::keyParams(record, std::string(), "Rutoken ECP 3.0").privateTemplate.size(),
-              9u);
 }
 
 TEST_F(CsrCreatorTest, CertificateKeyIsTheEnginesKeyWhileAuthenticated) {

@@ -3,7 +3,10 @@
 #include <boost/algorithm/hex.hpp>
 #include <boost/smart_ptr/make_shared.hpp>
 
+#include "crypto/iauth_handle.h"
+#include "crypto/icsr_creator.h"
 #include "crypto/iprivate_key.h"
+#include "cryptoki/provider.h"
 #include "cryptoki/published.h"
 #include "cryptoki/resource_cleaner.h"
 #include "cryptoki/scoped_session.h"
@@ -37,9 +40,9 @@ boost::shared_ptr<cryptoki::ICryptoki> TestToken::createCryptoki() {
 }
 
 void TokenServicesTest::SetUp() {
-    directory_.writeConfig(
-        "[slot.0]\nmodel = ZOLVEXToken GOST\nserial = 0000001234\nhardware = 1.0\n"
-        "firmware = 2.3\n\n[slot.1]\nmodel = Other Token\nserial = X-77\n");
+    directory_.writeConfig("[slot.0]\nmodel = " + model_ +
+                           "\nserial = 0000001234\nhardware = 1.0\n"
+                           "firmware = 2.3\n\n[slot.1]\nmodel = Other Token\nserial = X-77\n");
     {
         softtoken::SoftTokenLibrary library;
         softtoken::provisionToken(library.functions(), kSlot);
@@ -60,7 +63,7 @@ boost::shared_ptr<cryptoki::Device> TokenServicesTest::device() {
             return found;
         }
     }
-    throw std::runtime_error("no ZOLVEX device");
+    throw std::runtime_error("no device in slot 0");
 }
 
 CK_ULONG TokenServicesTest::openSessions() {
@@ -79,6 +82,24 @@ std::string TokenServicesTest::generateKeyPair(const std::string& id) {
     const KeyPair pair =
         generateGostKeyPair(library->functions(), library->sessionHandle(kSlot), id);
     return cryptoki::attribute(*library, kSlot, pair.publicKey, CKA_VALUE);
+}
+
+std::string TokenServicesTest::requestKeyPair(const std::string& id) {
+    auto params = boost::make_shared<plugin::crypto::CsrParams>();
+    params->provider = boost::make_shared<cryptoki::Provider>(device());
+    params->subject = "cn=" + id;
+    params->keyId = id;
+    params->algorithmParamSet = "1.2.643.2.2.35.1";
+    const auto saved = cryptoki::published().authCallback;
+    cryptoki::published().authCallback = [](const auto& handle, const std::string&) {
+        return handle->authenticate(softtoken::kUserPin);
+    };
+    const cryptoki::ResourceCleaner restore(
+        [&saved] { cryptoki::published().authCallback = saved; });
+    const auto result = token_->createCsrCreator()->create(params, nullptr);
+    // The creator leaves the slot's session and login to the new key's user.
+    token_->cryptoki()->releaseSlot(kSlot);
+    return result ? result->publicKeyValue : std::string();
 }
 
 boost::shared_ptr<plugin::crypto::ICertificate> TokenServicesTest::certificateFor(

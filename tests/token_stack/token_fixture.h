@@ -50,8 +50,8 @@ public:
 // The code of the module's exception the operation raises, 0 when it raises none.
 int codeOf(const std::function<void()>& operation);
 
-// A provisioned software token with one ZOLVEX slot (0) and one slot of a model the module
-// does not serve (1), and the token object a host would use.
+// A provisioned software token with one slot (0) of model_, by default the ZOLVEX model, and
+// one slot of a model the module does not serve (1), and the token object a host would use.
 class TokenServicesTest : public ::testing::Test {
 protected:
     static constexpr CK_SLOT_ID kSlot = 0;
@@ -66,6 +66,9 @@ protected:
     // Generates a GOST R 34.10-2012 256-bit key pair with the given CKA_ID on the token and
     // returns its public value (CKA_VALUE).
     std::string generateKeyPair(const std::string& id);
+    // Generates a key pair through the module's request creator, as a host asks for a
+    // certificate request (the PIN dialog answered with the user PIN); returns the public value.
+    std::string requestKeyPair(const std::string& id);
     // A certificate for that key, parsed on the OpenSSL side.
     boost::shared_ptr<plugin::crypto::ICertificate> certificateFor(const std::string& publicValue,
                                                                    const std::string& serialHex);
@@ -77,6 +80,7 @@ protected:
     void holdLogin();
     void releaseLogin();
 
+    std::string model_ = "ZOLVEXToken GOST";  // set before SetUp
     softtoken::TemporaryTokenDirectory directory_;
     bool caching_ = true;
     host::Session session_{nullptr, nullptr, &caching_};

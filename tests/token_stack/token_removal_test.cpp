@@ -14,6 +14,7 @@
 #include "crypto/iprovider.h"
 #include "cryptoki/hash.h"
 #include "cryptoki/published.h"
+#include "cryptoki/scoped_session.h"
 #include "exception/cryptoki.h"
 #include "gost_verifier.h"
 #include "token_fixture.h"
@@ -21,6 +22,7 @@
 using namespace kelvo;
 using namespace kelvo::plugin;
 using kelvo::test::codeOf;
+using kelvo::test::TokenServicesTest;
 
 namespace {
 
@@ -123,6 +125,42 @@ TEST_P(TokenRemoval, SigningSurvivesPullingTheTokenOutAndPuttingItBack) {
     unmark("moved-0");
     expectSignature(signer());
     EXPECT_EQ(host_.asked, 5);
+}
+
+// Pulled out and put back while the module made no call: only the library saw it. The
+// cached certificate holds a key whose session is gone: the listing drops it, and the PIN is
+// asked anew.
+TEST_P(TokenRemoval, RePlugWhileIdleDropsTheCachedCertificates) {
+    if (!caching_) {
+        GTEST_SKIP() << "only a cache keeps certificates across listings";
+    }
+    const auto held = signer();
+    expectSignature(held);
+    const auto functions = token_->cryptoki()->functions();
+    mark("removed-0");
+    CK_SLOT_ID present[4];
+    CK_ULONG count = 4;
+    ASSERT_EQ(functions->C_GetSlotList(CK_TRUE, present, &count), static_cast<CK_RV>(CKR_OK));
+    unmark("removed-0");
+    const auto listed = signer();
+    EXPECT_FALSE(listed->privateKey()->isAuthenticated());
+    EXPECT_NE(listed, held);
+    expectSignature(listed);
+    EXPECT_EQ(host_.asked, 2);
+}
+
+// A token put in after the last listing is asked for before a call on its slot is refused.
+TEST_F(TokenServicesTest, SlotLeftOutOfTheLastListingIsAskedBeforeACallIsRefused) {
+    const auto library = token_->cryptoki();
+    std::ofstream(directory_.path() / "removed-1");
+    std::vector<CK_SLOT_ID> present;
+    ASSERT_EQ(library->slotList(true, present), static_cast<CK_RV>(CKR_OK));
+    ASSERT_EQ(present, std::vector<CK_SLOT_ID>{kSlot});
+    std::filesystem::remove(directory_.path() / "removed-1");
+    EXPECT_EQ(library->openSession(1, cryptoki::ScopedSession::kFlags, nullptr, nullptr),
+              static_cast<CK_RV>(CKR_OK));
+    EXPECT_TRUE(library->isPresent(1));
+    library->releaseSlot(1);
 }
 
 INSTANTIATE_TEST_SUITE_P(DeadSessionAnswers, TokenRemoval,

@@ -14,9 +14,3 @@ TEST(ModuleMetaJson, EmptyCollectionAndEscaping) {
               "{\"format\":{\"type\":\"core\",\"version\":\"2\",\"category\":\"kelvo.plugin\","
               "\"description\":\"\"},\"data\":\"\"}]");
 }
-
-TEST(ModuleMetaJson, LoadStateNames) {
-    EXPECT_EQ(loadStateName(0), "");
-    EXPECT_EQ(loadStateName(5), "disabled");
-    EXPECT_THROW(loadStateName(6), std::out_of_range);
-}

