@@ -365,6 +365,9 @@ Handling FaultSweep::handlingOf(const Operation& operation, const Point& point) 
     if (point.function == "C_CloseSession" || point.function == "C_Logout") {
         return Handling::Ignored;
     }
+    if (point.function == "C_GetSessionInfo") {
+        return Handling::Probe;
+    }
     if (point.function == "C_DigestFinal" || point.function == "C_SignFinal") {
         return Handling::Output;
     }
@@ -846,7 +849,7 @@ TEST_F(FaultSweep, Signing) {
     // The host authenticates the signer's key when asked; a refused key is a failed login.
     cases += sweep({"sign through the host", Keeps::Key, kNoLibrary,
                     "Crypto " + std::to_string(crypto::exception::TokensLoginFailed),
-                    certificateKeySites(1), findSigner,
+                    certificateKeySites(2), findSigner,
                     [](FaultSweep& s) { return digestOf(s, s.onToken_); }});
     std::printf("fault sweep: %d cases\n", cases);
 }

@@ -305,6 +305,9 @@ CK_SESSION_HANDLE Cryptoki::sessionHandle(CK_SLOT_ID slot) {
 }
 
 CK_RV Cryptoki::openSession(CK_SLOT_ID slot, CK_FLAGS flags, void* application, CK_NOTIFY notify) {
+    // A held session that died while nobody called (the token pulled out and put back) is
+    // replaced before the new operation sends anything through it.
+    probeSession(slot);
     SlotSession& state = record(slot);
     ++state.openCount;
     if (state.session == 0) {
