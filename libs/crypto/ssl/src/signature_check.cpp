@@ -1,43 +1,32 @@
 #include "ssl/signature_check.h"
 
-#include <memory>
-
 #include <openssl/engine.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/x509.h>
 
+#include "ssl/scoped_handle.h"
+
 namespace kelvo::plugin::ssl {
 
 namespace {
-
-template <class T, void (*Release)(T*)>
-struct Releaser {
-    void operator()(T* handle) const { Release(handle); }
-};
-template <class T, void (*Release)(T*)>
-using Owned = std::unique_ptr<T, Releaser<T, Release>>;
-
-using PkeyPtr = Owned<EVP_PKEY, EVP_PKEY_free>;
-using PkeyContextPtr = Owned<EVP_PKEY_CTX, EVP_PKEY_CTX_free>;
 
 void releaseEngine(ENGINE* engine) {
     ENGINE_finish(engine);
     ENGINE_free(engine);
 }
-using EnginePtr = Owned<ENGINE, releaseEngine>;
 
 // OpenSSL's GOST engine, loaded once. Its key encodings are registered so that GOST public
 // keys decode; key operations are given the engine explicitly.
 ENGINE* gostEngine() {
-    static const EnginePtr engine = [] {
+    static const scoped_handle<ENGINE> engine = [] {
         ERR_set_mark();
         ENGINE* found = ENGINE_by_id("gost");
         if (found != nullptr && !ENGINE_init(found)) {
             ENGINE_free(found);
             found = nullptr;
         }
-        EnginePtr loaded(found);
+        scoped_handle<ENGINE> loaded(found, releaseEngine);
         if (loaded && !ENGINE_register_pkey_asn1_meths(loaded.get())) {
             loaded.reset();
         }
@@ -49,14 +38,14 @@ ENGINE* gostEngine() {
 
 // The certificate's key decoded anew: a key that did not decode when the certificate was
 // read (before the GOST encodings were known) is not cached by OpenSSL.
-PkeyPtr publicKeyOf(X509* certificate) {
+scoped_handle<EVP_PKEY> publicKeyOf(X509* certificate) {
     unsigned char* der = nullptr;
     const int length = i2d_X509_PUBKEY(X509_get_X509_PUBKEY(certificate), &der);
-    if (length <= 0) {
-        return nullptr;
+    scoped_handle<EVP_PKEY> key(nullptr, EVP_PKEY_free);
+    if (length > 0) {
+        const unsigned char* cursor = der;
+        key.reset(d2i_PUBKEY(nullptr, &cursor, length));
     }
-    const unsigned char* cursor = der;
-    PkeyPtr key(d2i_PUBKEY(nullptr, &cursor, length));
     OPENSSL_free(der);
     return key;
 }
@@ -70,8 +59,9 @@ SignatureCheck checkDigestSignature(X509* certificate, const std::string& digest
         return SignatureCheck::Unavailable;
     }
     ERR_set_mark();
-    const PkeyPtr key = publicKeyOf(certificate);
-    PkeyContextPtr context(key ? EVP_PKEY_CTX_new(key.get(), engine) : nullptr);
+    const scoped_handle<EVP_PKEY> key = publicKeyOf(certificate);
+    const scoped_handle<EVP_PKEY_CTX> context(key ? EVP_PKEY_CTX_new(key.get(), engine) : nullptr,
+                                              EVP_PKEY_CTX_free);
     SignatureCheck result = SignatureCheck::Unavailable;
     if (context && EVP_PKEY_verify_init(context.get()) > 0) {
         const int verified = EVP_PKEY_verify(
