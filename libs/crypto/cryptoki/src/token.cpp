@@ -406,7 +406,11 @@ Token::CertificatePtr Token::findCertificateImpl(const DevicePtr& device,
     if (found.empty()) {
         return {};
     }
-    const std::string der = attribute(*library, device->slot, found.front(), CKA_VALUE);
+    // The search has compared the object's value with the certificate's own DER.
+    std::string der = certificate->der();
+    if (der.empty()) {
+        der = attribute(*library, device->slot, found.front(), CKA_VALUE);
+    }
     const auto onToken = boost::make_shared<Certificate>(boost::make_shared<Device>(*device), der);
     unsigned long keyType = 0xFFFFFFFF;
     const auto container = findContainer(device, onToken, &keyType);
