@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <string>
 #include <utility>
 
 namespace kelvo::host::app {
@@ -30,5 +31,8 @@ public:
 private:
     int fd_ = -1;
 };
+
+// Writes every byte, again after an interrupted write; false on a write error.
+bool writeAll(int fd, const std::string& bytes);
 
 }  // namespace kelvo::host::app

@@ -15,20 +15,6 @@ namespace kelvo::host::app {
 
 namespace {
 
-void writeText(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t written = ::write(fd, text.data() + done, text.size() - done);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return;
-        }
-        done += static_cast<std::size_t>(written);
-    }
-}
-
 // One line from the descriptor, byte by byte so that no buffer of the C library keeps a
 // copy; none on end of input, a read error or a line longer than a PIN can be.
 boost::optional<SecretString> readLine(int fd) {
@@ -93,10 +79,10 @@ boost::optional<SecretString> TerminalPin::pin(const PinRequest& request) {
     {
         // Echo goes off before the prompt shows, so nothing typed after it is echoed or lost.
         EchoOff quiet(tty.get());
-        writeText(tty.get(), "PIN for " + request.title + " (empty to cancel): ");
+        writeAll(tty.get(), "PIN for " + request.title + " (empty to cancel): ");
         line = readLine(tty.get());
     }
-    writeText(tty.get(), "\n");
+    writeAll(tty.get(), "\n");
     if (!line || line->empty()) {
         return boost::none;
     }
