@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "error.h"
+#include "fast_slot.h"
 #include "gost_key_pair.h"
 #include "kdf.h"
 #include "object_policy.h"
@@ -52,13 +53,6 @@ std::vector<CK_ULONG> openedBy(const GostCrypto& crypto, const TokenKey& key,
 std::optional<TokenKey> unlock(const GostCrypto& crypto, const std::optional<RoleKey>& access,
                                PinRole role, const std::string& pin) {
     return access ? TokenKey::unlock(crypto, *access, role, secretOf(pin)) : std::nullopt;
-}
-
-SlotConfig fastSlot() {
-    SlotConfig config;
-    config.serial = "0000001234";
-    config.kdfCost = kMinKdfCost;
-    return config;
 }
 
 // A token driven through its slot in this process, so that the test can open the file as an

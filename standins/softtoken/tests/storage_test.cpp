@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "error.h"
+#include "fast_slot.h"
 #include "file_io.h"
 #include "gost_verifier.h"
 #include "key_pair_factory.h"
@@ -71,13 +72,6 @@ mode_t permissions(const std::filesystem::path& path) {
     struct stat status {};
     EXPECT_EQ(::lstat(path.c_str(), &status), 0) << path;
     return status.st_mode & 07777;
-}
-
-SlotConfig fastSlot() {
-    SlotConfig config;
-    config.serial = "0000001234";
-    config.kdfCost = kMinKdfCost;
-    return config;
 }
 
 // A token driven through its slot in this process, so that the test sees the key material
